@@ -1,0 +1,42 @@
+// Entry point of Brevant.exe: wires the Win32 platform into the launcher and runs it once.
+
+#include <windows.h>
+
+#include "base/win32/wide_text.h"
+#include "launcher/launcher.h"
+#include "launcher/win32/escaped_exception.h"
+#include "launcher/win32/win32_platform.h"
+#include "resources/resource_ids.h"
+
+namespace brevant {
+
+namespace {
+
+LauncherTexts LoadLauncherTexts() {
+    return LauncherTexts{
+        {LoadResourceString(IDS_HELP_SWITCHES), LoadResourceString(IDS_HELP_CONFIGFILE),
+         LoadResourceString(IDS_HELP_HELP)},
+        LoadResourceString(IDS_DEBUG_MANAGER_MISSING),
+    };
+}
+
+int RunProgram() {
+    Win32FileSystem files;
+    Win32Registry registry;
+    Win32ProcessStarter processes;
+    Win32StandardStreams streams;
+    Launcher launcher(CommandLine(ModulePath(nullptr), FromWide(GetCommandLineW())),
+                      LauncherPlatform{files, registry, processes, streams}, LoadLauncherTexts());
+    try {
+        launcher.RunLauncher();
+    } catch (...) {
+        EndWithEscapedException();
+    }
+    return launcher.ExitCode();
+}
+
+}  // namespace
+
+}  // namespace brevant
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return brevant::RunProgram(); }

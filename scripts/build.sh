@@ -1,0 +1,23 @@
+#!/bin/sh
+# Builds Brevant.exe for i686 and x86_64 and the native tests and tools:
+#   build/win32/Brevant.exe, build/win64/Brevant.exe, build/native/...
+# Expects the tool chain of scripts/install-dependencies.sh.
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+configure() {  # build-dir, extra cmake arguments...
+    dir=$1; shift
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    fi
+}
+
+configure build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+configure build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+configure build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+for dir in build/win32 build/win64 build/native; do
+    cmake --build "$dir" -j "$jobs"
+done
