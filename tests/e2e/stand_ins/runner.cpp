@@ -2,9 +2,10 @@
 // has ended (a job object holds the whole process tree), then prints the program's exit
 // code and returns it.
 //
-//   runner [--stdout FILE | --no-stdout] [--stderr FILE] [--stdin FILE] [--timeout MS] -- COMMAND LINE
+//   runner [--stdout FILE | --no-stdout] [--stderr FILE] [--stdin FILE] [--hold FILE] [--timeout MS] -- COMMAND LINE
 //
-// Standard handles the program gets: the named files, or none at all.
+// Standard handles the program gets: the named files, or none at all. --hold keeps a
+// file open without sharing while the program runs, as an editor locking it would.
 
 #include <windows.h>
 
@@ -19,11 +20,16 @@ HANDLE OpenInheritable(const std::wstring& path, bool forWriting) {
                        &security, forWriting ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// The command line after the " -- " marker, exactly as given.
-std::wstring CommandAfterMarker() {
-    std::wstring all = GetCommandLineW();
-    size_t marker = all.find(L" -- ");
-    return marker == std::wstring::npos ? std::wstring() : all.substr(marker + 4);
+// The arguments after "--", joined by blanks: pass the whole command line as one
+// argument to have it used exactly as given.
+std::wstring CommandAfterMarker(int argc, wchar_t** argv) {
+    std::wstring command;
+    bool afterMarker = false;
+    for (int i = 1; i < argc; ++i) {
+        if (afterMarker) command += (command.empty() ? L"" : L" ") + std::wstring(argv[i]);
+        afterMarker = afterMarker || std::wstring(argv[i]) == L"--";
+    }
+    return command;
 }
 
 bool WaitUntilJobEmpty(HANDLE job, DWORD timeoutMs) {
@@ -49,9 +55,12 @@ int wmain(int argc, wchar_t** argv) {
         if (option == L"--stdout") output = OpenInheritable(argv[++i], true);
         else if (option == L"--stderr") error = OpenInheritable(argv[++i], true);
         else if (option == L"--stdin") input = OpenInheritable(argv[++i], false);
+        else if (option == L"--hold")
+            CreateFileW(argv[++i], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
         else if (option == L"--timeout") timeoutMs = static_cast<DWORD>(_wtoi(argv[++i]));
     }
-    std::wstring commandLine = CommandAfterMarker();
+    std::wstring commandLine = CommandAfterMarker(argc, argv);
     if (commandLine.empty()) {
         std::fprintf(stderr, "runner: no command after --\n");
         return 100;
