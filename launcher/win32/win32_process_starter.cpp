@@ -12,6 +12,9 @@ static_assert(sizeof(SHELLEXECUTEINFOW) == 60, "shell execute block as the 32-bi
 #endif
 
 bool Win32ProcessStarter::CreateProcessFromCommandLine(const std::u16string& commandLine, ShowMode show) {
+    // Without a command line there is no program to start; Windows refuses it and some
+    // compatible systems fault on it, so the request ends here.
+    if (commandLine.empty()) return false;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -19,7 +22,7 @@ bool Win32ProcessStarter::CreateProcessFromCommandLine(const std::u16string& com
     PROCESS_INFORMATION process{};
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::wstring writable = ToWide(commandLine);
-    BOOL created = CreateProcessW(nullptr, commandLine.empty() ? nullptr : writable.data(), nullptr, nullptr, TRUE,
+    BOOL created = CreateProcessW(nullptr, writable.data(), nullptr, nullptr, TRUE,
                                   CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
                                   &process);
     if (!created) return false;
