@@ -25,11 +25,23 @@ std::u16string ModulePath(HMODULE module) {
     }
 }
 
+// String resources are stored in blocks of 16, each string as its length and its
+// characters. Reading them with the kernel's resource functions keeps user32 (and the
+// time it takes to load) out of a program that shows no window.
 std::u16string LoadResourceString(UINT id) {
-    const wchar_t* text = nullptr;
-    // A zero buffer size asks for a read-only pointer into the resource itself.
-    int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
-    return length > 0 ? FromWide(std::wstring_view(text, length)) : std::u16string();
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC block = FindResourceW(module, MAKEINTRESOURCEW(id / 16 + 1), MAKEINTRESOURCEW(6));  // RT_STRING
+    HGLOBAL loaded = block != nullptr ? LoadResource(module, block) : nullptr;
+    const auto* data = static_cast<const WORD*>(loaded != nullptr ? LockResource(loaded) : nullptr);
+    if (data == nullptr) return {};
+    const WORD* end = data + SizeofResource(module, block) / sizeof(WORD);
+    for (UINT index = 0; data < end; ++index) {
+        WORD length = *data++;
+        if (length > end - data) return {};
+        if (index == id % 16) return std::u16string(reinterpret_cast<const char16_t*>(data), length);
+        data += length;
+    }
+    return {};
 }
 
 }  // namespace brevant

@@ -31,7 +31,23 @@ bool Win32ProcessStarter::CreateProcessFromCommandLine(const std::u16string& com
     return true;
 }
 
+namespace {
+
+using ShellExecuteExFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+
+// The shell library is large and most runs never use it, so it is loaded on demand.
+ShellExecuteExFunction ShellExecuteExEntry() {
+    HMODULE shell = LoadLibraryW(L"shell32.dll");
+    return shell != nullptr ? reinterpret_cast<ShellExecuteExFunction>(
+                                  reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExW")))
+                            : nullptr;
+}
+
+}  // namespace
+
 void Win32ProcessStarter::ShellOpen(const std::u16string& file, const std::u16string& parameters) {
+    ShellExecuteExFunction shellExecuteEx = ShellExecuteExEntry();
+    if (shellExecuteEx == nullptr) return;
     std::wstring wideFile = ToWide(file);
     std::wstring wideParameters = ToWide(parameters);
     SHELLEXECUTEINFOW request{};
@@ -40,7 +56,7 @@ void Win32ProcessStarter::ShellOpen(const std::u16string& file, const std::u16st
     request.lpFile = wideFile.c_str();
     request.lpParameters = parameters.empty() ? nullptr : wideParameters.c_str();
     request.nShow = SW_SHOWNORMAL;
-    ShellExecuteExW(&request);
+    shellExecuteEx(&request);
 }
 
 }  // namespace brevant

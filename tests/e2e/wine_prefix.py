@@ -21,9 +21,9 @@ def windows_path(path):
 class WinePrefix:
     """One prefix (64- or 32-bit), created on first use and kept for later runs."""
 
-    def __init__(self, bits):
+    def __init__(self, bits, name=None):
         self.bits = bits
-        self.path = BUILD / f"wineprefix{bits}"
+        self.path = BUILD / (name or f"wineprefix{bits}")
         self.loader = WINE64 if bits == 64 else WINE32
         self.env = dict(os.environ)
         self.env.update(
@@ -53,13 +53,13 @@ class WinePrefix:
 
     def run_quietly(self, arguments, timeout):
         # Wine's background services keep pipes open; their output goes to a file.
-        with open(BUILD / f"wine{self.bits}-setup.log", "ab") as log:
+        with open(BUILD / f"{self.path.name}-setup.log", "ab") as log:
             subprocess.run([self.loader] + arguments, env=self.env, stdout=log, stderr=log,
                            stdin=subprocess.DEVNULL, timeout=timeout, check=True)
 
     def import_registry(self, lines):
         """Imports .reg text (without its header) through Wine's own regedit."""
-        reg_file = BUILD / f"e2e{self.bits}-import.reg"
+        reg_file = BUILD / f"{self.path.name}-import.reg"
         text = "Windows Registry Editor Version 5.00\r\n\r\n" + "\r\n".join(lines) + "\r\n"
         reg_file.write_bytes(b"\xff\xfe" + text.encode("utf-16-le"))
         self.run_quietly(["regedit", "/s", windows_path(reg_file)], timeout=600)
