@@ -4,8 +4,7 @@
 
 namespace brevant {
 
-Exception::Exception(std::u16string message)
-    : message_(std::move(message)), utf8Message_(ToUtf8(message_)) {}
+Exception::Exception(std::u16string message) : message_(std::move(message)), utf8Message_(ToUtf8(message_)) {}
 
 EInOutError::EInOutError(int errorCode)
     : Exception(FormatText(u"I/O error %d", {TextArgument(errorCode)})), errorCode_(errorCode) {}

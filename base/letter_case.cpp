@@ -4,7 +4,9 @@ namespace brevant {
 
 namespace {
 
-bool InRange(char16_t unit, char16_t first, char16_t last) { return unit >= first && unit <= last; }
+bool InRange(char16_t unit, char16_t first, char16_t last) {
+    return unit >= first && unit <= last;
+}
 
 // Latin Extended-A pairs upper and lower case as neighbours; which of the two is the
 // capital flips at U+0139 and again at U+014A and U+0179.

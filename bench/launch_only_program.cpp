@@ -7,7 +7,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (commandLine == nullptr || *commandLine == L'\0') return 1;
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) return 1;
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+        return 1;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return 0;

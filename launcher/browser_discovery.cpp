@@ -13,7 +13,9 @@ namespace {
 const std::u16string kOpenCommand = u"\\shell\\open\\command";
 const std::u16string kDefaultValue;
 
-bool Contains(std::u16string_view text, std::u16string_view part) { return text.find(part) != std::u16string_view::npos; }
+bool Contains(std::u16string_view text, std::u16string_view part) {
+    return text.find(part) != std::u16string_view::npos;
+}
 
 std::u16string_view TrimBlanks(std::u16string_view text) {
     while (!text.empty() && text.front() <= u' ') text.remove_prefix(1);
@@ -119,7 +121,8 @@ BrowserKind BrowserDiscovery::DetectDefaultBrowser() const {
     std::u16string progId = UserUrlProgId();
     if (progId.empty()) return BrowserKind::Default;
     if (!Contains(LowerCase(progId), u"firefox")) return BrowserKindFromProgId(progId);
-    std::u16string command = ExtractExecutable(ReadText(RegistryRoot::ClassesRoot, progId + kOpenCommand, kDefaultValue));
+    std::u16string command =
+        ExtractExecutable(ReadText(RegistryRoot::ClassesRoot, progId + kOpenCommand, kDefaultValue));
     return IsFirefoxDeveloperEdition(command) ? BrowserKind::FirefoxDeveloper : BrowserKind::Firefox;
 }
 

@@ -6,7 +6,9 @@ namespace brevant {
 
 namespace {
 
-bool IsSeparator(char16_t unit) { return unit <= u' '; }
+bool IsSeparator(char16_t unit) {
+    return unit <= u' ';
+}
 
 // Reads the word starting at or after position; returns it empty at the end of the text.
 std::u16string NextWord(std::u16string_view text, std::size_t& position) {

@@ -9,7 +9,9 @@ namespace brevant {
 
 namespace {
 
-bool IsTrimmed(char16_t unit) { return unit <= u' '; }
+bool IsTrimmed(char16_t unit) {
+    return unit <= u' ';
+}
 
 std::u16string_view TrimLeft(std::u16string_view text) {
     while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
@@ -21,7 +23,9 @@ std::u16string_view TrimRight(std::u16string_view text) {
     return text;
 }
 
-std::u16string_view Trim(std::u16string_view text) { return TrimLeft(TrimRight(text)); }
+std::u16string_view Trim(std::u16string_view text) {
+    return TrimLeft(TrimRight(text));
+}
 
 std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
     std::u16string text;
@@ -34,7 +38,9 @@ std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
     return text;
 }
 
-bool StartsWithBytes(std::string_view bytes, std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; }
+bool StartsWithBytes(std::string_view bytes, std::string_view prefix) {
+    return bytes.substr(0, prefix.size()) == prefix;
+}
 
 // Calls onLine for every line; lines end at CR LF, LF or a lone CR.
 template <typename OnLine>

@@ -42,7 +42,8 @@ std::u16string Launcher::FindConfigFile() const {
     path = commandLine_.Argument(1);
     std::u16string executableDirectory = DirectoryPart(commandLine_.Argument(0));
     if (!path.empty() && !platform_.files.FileExists(path)) path = CombinePath(executableDirectory, path);
-    if (path.empty() || !platform_.files.FileExists(path)) path = CombinePath(executableDirectory, kDefaultConfigFileName);
+    if (path.empty() || !platform_.files.FileExists(path))
+        path = CombinePath(executableDirectory, kDefaultConfigFileName);
     return path;
 }
 

@@ -7,10 +7,16 @@ namespace brevant {
 
 namespace {
 
-bool IsSlash(char16_t unit) { return unit == u'\\' || unit == u'/'; }
-bool IsPathDelimiter(char16_t unit) { return IsSlash(unit) || unit == u':'; }
+bool IsSlash(char16_t unit) {
+    return unit == u'\\' || unit == u'/';
+}
+bool IsPathDelimiter(char16_t unit) {
+    return IsSlash(unit) || unit == u':';
+}
 
-std::size_t LastPathDelimiter(std::u16string_view path) { return path.find_last_of(u"\\/:"); }
+std::size_t LastPathDelimiter(std::u16string_view path) {
+    return path.find_last_of(u"\\/:");
+}
 
 bool IsAbsolutePath(std::u16string_view path) {
     return (!path.empty() && IsSlash(path[0])) || (path.size() > 1 && path[1] == u':');

@@ -10,8 +10,12 @@ namespace brevant {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are UTF-16 units");
 
-inline std::wstring ToWide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
-inline std::u16string FromWide(std::wstring_view text) { return std::u16string(text.begin(), text.end()); }
+inline std::wstring ToWide(std::u16string_view text) {
+    return std::wstring(text.begin(), text.end());
+}
+inline std::u16string FromWide(std::wstring_view text) {
+    return std::u16string(text.begin(), text.end());
+}
 
 // The system's text for an error code, without the trailing line end and full stop.
 std::u16string SystemErrorText(DWORD errorCode);

@@ -39,4 +39,6 @@ int RunProgram() {
 
 }  // namespace brevant
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return brevant::RunProgram(); }
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    return brevant::RunProgram();
+}

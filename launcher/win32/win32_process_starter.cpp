@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include "base/win32/wide_text.h"
 #include "launcher/win32/win32_platform.h"
@@ -22,9 +22,9 @@ bool Win32ProcessStarter::CreateProcessFromCommandLine(const std::u16string& com
     PROCESS_INFORMATION process{};
     // CreateProcessW may write into the command line, so it gets a copy of its own.
     std::wstring writable = ToWide(commandLine);
-    BOOL created = CreateProcessW(nullptr, writable.data(), nullptr, nullptr, TRUE,
-                                  CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup,
-                                  &process);
+    BOOL created =
+        CreateProcessW(nullptr, writable.data(), nullptr, nullptr, TRUE,
+                       CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process);
     if (!created) return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);

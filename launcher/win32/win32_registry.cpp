@@ -5,7 +5,9 @@ namespace brevant {
 
 namespace {
 
-HKEY RootKey(RegistryRoot root) { return root == RegistryRoot::ClassesRoot ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER; }
+HKEY RootKey(RegistryRoot root) {
+    return root == RegistryRoot::ClassesRoot ? HKEY_CLASSES_ROOT : HKEY_CURRENT_USER;
+}
 
 // Opens a key for reading; where full read access is refused, narrower rights are tried.
 HKEY OpenKeyForReading(RegistryRoot root, const std::u16string& keyPath) {

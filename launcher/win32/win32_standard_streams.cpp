@@ -27,8 +27,8 @@ void Win32StandardStreams::WriteText(std::u16string_view text) {
     if (!IsUsable(output)) throw EInOutError(kNotOpenForOutput);
     UINT codePage = IsConsole(output) ? GetConsoleOutputCP() : CP_ACP;
     std::wstring wide = ToWide(text);
-    int length = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                     nullptr);
+    int length =
+        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(length), '\0');
     WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), length, nullptr,
                         nullptr);

@@ -30,7 +30,8 @@ TEST(Win32FileSystemTest, ReadsTheWholeFileWhileOthersMayReadIt) {
     std::string content(200000, 'x');
     content += "end";
     std::u16string file = folder.WriteFile(u"big.ini", content);
-    HANDLE reader = CreateFileW(ToWide(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE reader =
+        CreateFileW(ToWide(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
     EXPECT_EQ(files.ReadWholeFile(file), content);
     CloseHandle(reader);

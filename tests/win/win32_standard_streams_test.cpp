@@ -52,8 +52,8 @@ TEST(Win32StandardStreamsTest, TextGoesToAFileInTheAnsiCodePage) {
     }
     CloseHandle(file);
     char expected[32] = {};
-    int length = WideCharToMultiByte(CP_ACP, 0, L"Switches: \r\ncaf\u00e9\r\n", -1, expected, sizeof expected, nullptr,
-                                     nullptr);
+    int length =
+        WideCharToMultiByte(CP_ACP, 0, L"Switches: \r\ncaf\u00e9\r\n", -1, expected, sizeof expected, nullptr, nullptr);
     EXPECT_EQ(Win32FileSystem().ReadWholeFile(path), std::string(expected, length - 1));
 }
 

@@ -43,7 +43,8 @@ unsigned long long CreationTime() {
 }
 
 std::string Utf8(const std::wstring& text) {
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    int length =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr, nullptr);
     return bytes;
@@ -57,8 +58,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     GetStartupInfoW(&startup);
     std::wstring line = std::to_wstring(CreationTime()) + L"\t" + OwnPath() + L"\t" +
                         ((startup.dwFlags & STARTF_USESHOWWINDOW) ? L"1" : L"0") + L"\t" +
-                        std::to_wstring(startup.wShowWindow) + L"\t" + CurrentDirectory() + L"\t" +
-                        GetCommandLineW() + L"\n";
+                        std::to_wstring(startup.wShowWindow) + L"\t" + CurrentDirectory() + L"\t" + GetCommandLineW() +
+                        L"\n";
     std::string bytes = Utf8(line);
 
     // Several stand-ins may start at once; the mutex keeps their lines whole.

@@ -52,13 +52,17 @@ int wmain(int argc, wchar_t** argv) {
         std::wstring option = argv[i];
         if (option == L"--no-stdout") continue;
         if (i + 1 >= argc) break;
-        if (option == L"--stdout") output = OpenInheritable(argv[++i], true);
-        else if (option == L"--stderr") error = OpenInheritable(argv[++i], true);
-        else if (option == L"--stdin") input = OpenInheritable(argv[++i], false);
+        if (option == L"--stdout")
+            output = OpenInheritable(argv[++i], true);
+        else if (option == L"--stderr")
+            error = OpenInheritable(argv[++i], true);
+        else if (option == L"--stdin")
+            input = OpenInheritable(argv[++i], false);
         else if (option == L"--hold")
             CreateFileW(argv[++i], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                         nullptr);
-        else if (option == L"--timeout") timeoutMs = static_cast<DWORD>(_wtoi(argv[++i]));
+        else if (option == L"--timeout")
+            timeoutMs = static_cast<DWORD>(_wtoi(argv[++i]));
     }
     std::wstring commandLine = CommandAfterMarker(argc, argv);
     if (commandLine.empty()) {
