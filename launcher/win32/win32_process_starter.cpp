@@ -1,5 +1,6 @@
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the declarations of windows.h first.
+#include <shellapi.h>
 
 #include "base/win32/wide_text.h"
 #include "launcher/win32/win32_platform.h"
