@@ -1,0 +1,82 @@
+"""The 32-bit batch: build/win32/Brevant.exe under 32-bit Wine (qemu user emulation, where
+every process start is slow), a handful of the end-to-end scenarios and the Win32 edge
+tests, all against one registry set-up."""
+
+import shutil
+import unittest
+
+from launcher_world import CHROME, DEBUG_MANAGER, EDGE, HIDDEN, SHOWN, LauncherWorld, c_drive_path
+from run_win_tests import main as run_win_tests
+from wine_prefix import BUILD, WinePrefix
+
+world = None
+TIMEOUT = 1800
+
+
+def setUpModule():
+    global world
+    world = LauncherWorld(WinePrefix(32), BUILD / "win32" / "Brevant.exe", BUILD / "win32" / "stand_ins")
+    world.install()
+    world.set_registry(user_choice="ChromeHTML")
+
+
+def tearDownModule():
+    world.prefix.stop()
+
+
+def config(*lines):
+    return "[Paths]\n" + "\n".join(lines) + "\n"
+
+
+class Launcher32Test(unittest.TestCase):
+    def test_default_browser_gets_the_expanded_address(self):
+        run = world.run_config("default32", config("URL=host:8000/$(ProjectName)", "URLParams=?a=1"), timeout=TIMEOUT)
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual([(record.command_line, record.show) for record in run.records],
+                         [(f'"{CHROME}" http://host:8000/Brevant/Brevant.html?a=1', SHOWN)])
+
+    def test_edge_with_developer_tools_and_a_blank_in_the_address(self):
+        run = world.run_config("edge32", config("Browser=5", "Debug=1", "URL=host/my page"), timeout=TIMEOUT)
+        self.assertEqual(run.command_lines(),
+                         [f'"{EDGE}"--auto-open-devtools-for-tabs "http://host/my page/Brevant.html"'])
+
+    def test_debug_manager_gets_the_detected_kind_hidden(self):
+        run = world.run_config("dbg32", config("URL=host", "SingleInstance=1", f"DebugManager={DEBUG_MANAGER}"),
+                               timeout=TIMEOUT)
+        self.assertEqual([(record.command_line, record.show) for record in run.records],
+                         [(f'{DEBUG_MANAGER} /url:"http://host/Brevant.html" /browser:3', HIDDEN)])
+
+    def test_missing_debug_manager_is_exit_code_1(self):
+        run = world.run_config("dbg32_missing", config("Browser=2", "URL=host", "SingleInstance=1",
+                                                       r"DebugManager=C:\nowhere\dbg.exe"), timeout=TIMEOUT)
+        self.assertEqual((run.exit_code, run.records), (1, []))
+        self.assertIn(r"The Ovix DBG manager [C:\nowhere\dbg.exe] doesn't exist!", run.stderr)
+
+    def test_npm_runs_in_the_project_folder_through_the_real_command_interpreter(self):
+        directory, windows = world.case_directory("electron32 app")
+        recorder = c_drive_path(world.prefix, r"C:\BrevantTest\Shell\npm-recorder.exe")
+        shutil.copyfile(world.stand_ins / "recorder.exe", recorder)
+        (directory / "npm.bat").write_text('@"C:\\BrevantTest\\Shell\\npm-recorder.exe" %*\r\n')
+        run = world.run_config("electron32", config("Electron=1", "ElectronBuild=2", f"HtmlPath={windows}"),
+                               timeout=TIMEOUT)
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual([(record.directory, record.command_line.split(" ", 1)[1]) for record in run.records],
+                         [(windows, "run-script run-win32")])
+
+    def test_help_text(self):
+        run = world.run(["/help"], stdin_text=b"\n", timeout=TIMEOUT)
+        self.assertEqual((run.exit_code, run.records), (0, []))
+        self.assertEqual(run.stdout, b"Switches: \r\nConfiguration file, example /configfile:C:\\Temp\\Brevant.ini\r\n"
+                                     b"help, example /help\r\n\r\n")
+        run = world.run(["/help"], stdout=False, timeout=TIMEOUT)
+        self.assertEqual(run.exit_code, 1)
+        self.assertIn("EInOutError: I/O error 105", run.stderr)
+
+
+class Win32Edge32Test(unittest.TestCase):
+    def test_win32_edge_tests_pass_in_32_bit(self):
+        self.assertEqual(run_win_tests(32), 0)
+
+
+if __name__ == "__main__":
+    unittest.main()
