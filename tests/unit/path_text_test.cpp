@@ -49,8 +49,13 @@ TEST(CombinePathTest, RejectsInvalidCharactersOnEitherSide) {
     const struct {
         std::u16string first, second;
     } cases[] = {
-        {u"\"C:\\out\"", u"index.html"}, {u"C:\\out", u"a<b"}, {u"C:\\out", u"a>b"}, {u"a|b", u"x"},
-        {u"a\tb", u"x"},                 {u"a", u"\x1F"},      {u"a|b", u"C:\\absolute.html"},
+        {u"\"C:\\out\"", u"index.html"},
+        {u"C:\\out", u"a<b"},
+        {u"C:\\out", u"a>b"},
+        {u"a|b", u"x"},
+        {u"a\tb", u"x"},
+        {u"a", u"\x1F"},
+        {u"a|b", u"C:\\absolute.html"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(U8(c.first + u" + " + c.second));
