@@ -14,10 +14,12 @@ configure() {  # build-dir, extra cmake arguments...
     fi
 }
 
-configure build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
-configure build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+# The native build comes first: it makes symbol_store_packer, which the Windows builds run.
+tools="-DBREVANT_HOST_TOOLS_DIR=$root/build/native/bin"
 configure build/native -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+configure build/win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" "$tools"
+configure build/win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" "$tools"
 
-for dir in build/win32 build/win64 build/native; do
+for dir in build/native build/win32 build/win64; do
     cmake --build "$dir" -j "$jobs"
 done

@@ -39,6 +39,7 @@ export DISPLAY=":$display"
 tier "native unit tests" build/native/bin/unit_tests --gtest_brief=1
 tier "fuzzers" ./scripts/run-fuzzers.sh
 tier "Win32 edge tests (wine64)" python3 tests/e2e/run_win_tests.py 64
+tier "symbol store against binutils" python3 tests/symbols/symbol_oracle.py
 tier "end-to-end tests (wine64)" python3 -m unittest discover -s tests/e2e -p "test_launcher.py" -v
 if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] || [ "$(uname -m)" = i686 ]; then
     tier "32-bit batch (32-bit Wine)" python3 -m unittest discover -s tests/e2e -p "test_launcher_32.py" -v
