@@ -1,0 +1,26 @@
+#!/bin/sh
+# Compares the instruction decoder with GNU objdump over our own Brevant.exe builds and
+# Wine's ntdll, kernelbase and user32 for both architectures (see objdump_oracle.cpp).
+# Wine's builtin PE DLLs are read where the wine packages install them; a prefix made
+# by the tests holds copies of the same files.
+set -eu
+cd "$(dirname "$0")/../.."
+
+oracle=build/native/bin/x86_oracle
+[ -x "$oracle" ] || { echo "$oracle is missing: run scripts/build.sh first" >&2; exit 2; }
+
+find_dll() {  # architecture directory, prefix directory, name
+    for dir in "/usr/lib/$1" "build/wineprefix64/drive_c/windows/$2"; do
+        if [ -f "$dir/$3" ]; then echo "$dir/$3"; return; fi
+    done
+    echo "missing: $3 for $1" >&2
+    exit 2
+}
+
+files="build/win32/Brevant.exe build/win64/Brevant.exe"
+for name in ntdll.dll kernelbase.dll user32.dll; do
+    files="$files $(find_dll x86_64-linux-gnu/wine/x86_64-windows system32 $name)"
+    files="$files $(find_dll i386-linux-gnu/wine/i386-windows syswow64 $name)"
+done
+# shellcheck disable=SC2086
+exec "$oracle" --show "${ORACLE_SHOW:-10}" $files

@@ -1,0 +1,485 @@
+#include "x86/instruction_decoder.h"
+
+#include <algorithm>
+
+namespace brevant::x86 {
+
+bool Instruction::IsRelative() const {
+    return hasTarget && !indirect && !far && (flow == Flow::Call || IsJump());
+}
+
+Instruction::Field Instruction::PatchableOperand() const {
+    if (IsRelative() && immediateSize == 4) return {immediateOffset, 4};
+    if (displacementSize == 4) return {displacementOffset, 4};
+    if (immediateSize == 4) return {immediateOffset, 4};
+    return {};
+}
+
+namespace {
+
+using Special = OpcodeTables::Special;
+
+// Bounded reading of the instruction bytes; running past the end marks it truncated.
+class ByteCursor {
+public:
+    ByteCursor(const std::uint8_t* bytes, std::size_t available)
+        : bytes_(bytes), available_(std::min(available, kMaxInstructionLength)) {}
+
+    bool Has(std::size_t count) const { return available_ - position_ >= count; }
+    std::uint8_t Peek() const { return Has(1) ? bytes_[position_] : 0; }
+    std::uint8_t Next() {
+        if (!Has(1)) {
+            truncated_ = true;
+            return 0;
+        }
+        return bytes_[position_++];
+    }
+    // Little-endian value of `size` bytes.
+    std::uint64_t Value(std::size_t size) {
+        if (!Has(size)) {
+            truncated_ = true;
+            position_ = available_;
+            return 0;
+        }
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < size; ++i) value |= std::uint64_t{bytes_[position_ + i]} << (8 * i);
+        position_ += size;
+        return value;
+    }
+    std::size_t Position() const { return position_; }
+    bool Truncated() const { return truncated_; }
+
+private:
+    const std::uint8_t* bytes_;
+    std::size_t available_;
+    std::size_t position_ = 0;
+    bool truncated_ = false;
+};
+
+std::int64_t SignExtend(std::uint64_t value, unsigned bytes) {
+    const unsigned shift = 64 - 8 * bytes;
+    return static_cast<std::int64_t>(value << shift) >> shift;
+}
+
+bool IsLegacyPrefix(std::uint8_t byte) {
+    switch (byte) {
+        case 0x26:
+        case 0x2E:
+        case 0x36:
+        case 0x3E:
+        case 0x64:
+        case 0x65:
+        case 0x66:
+        case 0x67:
+        case 0xF0:
+        case 0xF2:
+        case 0xF3:
+            return true;
+        default:
+            return false;
+    }
+}
+
+void ReadPrefixes(ByteCursor& cursor, Instruction& out) {
+    const bool mode64 = out.mode == Mode::Bits64;
+    std::uint8_t lastRepeat = 0;
+    while (cursor.Has(1)) {
+        const std::uint8_t byte = cursor.Peek();
+        if (mode64 && (byte & 0xF0) == 0x40) {
+            out.rex = byte;  // takes effect only when the opcode follows at once
+        } else if (IsLegacyPrefix(byte)) {
+            out.rex = 0;
+            switch (byte) {
+                case 0xF0:
+                    out.prefixes |= kPrefixLock;
+                    break;
+                case 0xF2:
+                    out.prefixes |= kPrefixRepne;
+                    lastRepeat = byte;
+                    break;
+                case 0xF3:
+                    out.prefixes |= kPrefixRep;
+                    lastRepeat = byte;
+                    break;
+                case 0x66:
+                    out.prefixes |= kPrefixOperandSize;
+                    break;
+                case 0x67:
+                    out.prefixes |= kPrefixAddressSize;
+                    break;
+                default:
+                    out.prefixes |= kPrefixSegment;
+                    out.segment = byte;
+                    break;
+            }
+        } else {
+            break;
+        }
+        if (out.prefixCount < sizeof out.prefixBytes) out.prefixBytes[out.prefixCount] = byte;
+        ++out.prefixCount;
+        cursor.Next();
+    }
+    if (out.rex != 0) out.prefixes |= kPrefixRex;
+    // Of F2 and F3 the last one counts; either wins over 66 as the SSE selector.
+    if (lastRepeat == 0xF3)
+        out.mandatoryPrefix = 2;
+    else if (lastRepeat == 0xF2)
+        out.mandatoryPrefix = 3;
+    else if (out.prefixes & kPrefixOperandSize)
+        out.mandatoryPrefix = 1;
+}
+
+// VEX prefix (C4/C5) already identified; reads its payload and the opcode.
+bool ReadVex(ByteCursor& cursor, std::uint8_t escape, Instruction& out) {
+    if (out.prefixes & (kPrefixRex | kPrefixOperandSize | kPrefixRep | kPrefixRepne | kPrefixLock)) return false;
+    const std::uint8_t first = cursor.Next();
+    std::uint8_t payload;
+    if (escape == 0xC5) {
+        out.vexMap = 1;
+        payload = first;
+        if (out.mode == Mode::Bits64 && !(first & 0x80)) out.rex = 0x44;
+    } else {
+        out.vexMap = first & 0x1F;
+        payload = cursor.Next();
+        if (out.mode == Mode::Bits64)
+            out.rex = static_cast<std::uint8_t>(0x40 | ((~first >> 5) & 7) | ((payload & 0x80) ? 8 : 0));
+        out.vexW = payload & 0x80;
+    }
+    out.vexRegister = (~payload >> 3) & 0x0F;
+    if (out.mode == Mode::Bits32) out.vexRegister &= 7;
+    out.vexLong = payload & 0x04;
+    out.mandatoryPrefix = payload & 3;
+    out.prefixes |= kPrefixVex;
+    if (out.rex == 0x40) out.rex = 0;
+    if (out.vexMap < 1 || out.vexMap > 3) return false;
+    out.map = static_cast<OpcodeMap>(out.vexMap);
+    out.opcode = cursor.Next();
+    return !cursor.Truncated();
+}
+
+const OpcodeEntry* ResolveVexEntry(const OpcodeTables& tables, Instruction& out) {
+    const OpcodeEntry& entry = tables.VexEntry(out.vexMap, out.opcode, out.mandatoryPrefix);
+    if (entry.Valid()) return &entry;
+    // Unnamed VEX encodings still have a known shape: ModR/M, and an immediate in map 3.
+    static const OpcodeEntry unnamed{"(vex)", {Operand::Vx, Operand::Hx, Operand::Wx}, kModRM};
+    static const OpcodeEntry unnamedWithImmediate{
+        "(vex)", {Operand::Vx, Operand::Hx, Operand::Wx, Operand::Ib}, kModRM};
+    const bool immediate =
+        out.vexMap == 3 ||
+        (out.vexMap == 1 && ((out.opcode >= 0x70 && out.opcode <= 0x73) || (out.opcode >= 0xC2 && out.opcode <= 0xC6)));
+    if (out.vexMap == 1 && out.opcode == 0x77) return nullptr;
+    return immediate ? &unnamedWithImmediate : &unnamed;
+}
+
+// Resolves a slot to its entry once the ModR/M byte is known.
+const OpcodeEntry* ResolveEntry(const OpcodeTables& tables, const OpcodeSlot& slot, Instruction& out) {
+    const unsigned reg = out.Reg();
+    const bool registerForm = out.Mod() == 3;
+    switch (slot.kind) {
+        case SlotKind::Entry:
+        case SlotKind::Vex:
+            return &tables.Entry(slot.index);
+        case SlotKind::Group:
+            if (registerForm && slot.registerForms != 0) {
+                const OpcodeEntry& form = tables.RegisterForm(slot.registerForms - 1, out.modrm);
+                return &form;
+            }
+            return &tables.GroupMember(slot.index, reg);
+        case SlotKind::Prefixed:
+            return &tables.Variant(slot.index, out.mandatoryPrefix);
+        case SlotKind::PrefixedGroup:
+            return &tables.GroupMember(static_cast<std::uint16_t>(slot.index + 8 * out.mandatoryPrefix), reg);
+        case SlotKind::X87:
+            return registerForm ? &tables.X87Register(out.opcode, out.modrm) : &tables.X87Memory(out.opcode, reg);
+        case SlotKind::Amd3DNow:
+            return &tables.Amd3DNow();
+        default:
+            return nullptr;
+    }
+}
+
+// Encodings where a prefix or the ModR/M byte picks another instruction than the table.
+const OpcodeEntry* ApplySpecialForms(const OpcodeTables& tables, const OpcodeEntry* entry, Instruction& out) {
+    if (out.map == OpcodeMap::OneByte) {
+        if (out.opcode == 0x90 && !(out.rex & 1)) {
+            if (out.mandatoryPrefix == 2) return &tables.SpecialEntry(Special::Pause);
+            if (!(out.prefixes & kPrefixOperandSize)) return &tables.SpecialEntry(Special::Nop);
+        }
+        if (out.opcode == 0x63 && out.mode == Mode::Bits64) return &tables.SpecialEntry(Special::Movsxd);
+    } else if (out.map == OpcodeMap::TwoByte && out.vexMap == 0) {
+        if ((out.opcode == 0x12 || out.opcode == 0x16) && out.mandatoryPrefix == 0 && out.Mod() == 3)
+            return &tables.SpecialEntry(out.opcode == 0x12 ? Special::Movhlps : Special::Movlhps);
+        if (out.opcode == 0x1E && out.mandatoryPrefix == 2 && (out.modrm == 0xFA || out.modrm == 0xFB))
+            return &tables.SpecialEntry(out.modrm == 0xFA ? Special::Endbr64 : Special::Endbr32);
+    }
+    return entry;
+}
+
+bool UsesMandatoryPrefix(const OpcodeSlot& slot, const Instruction& out) {
+    return out.vexMap != 0 || slot.kind == SlotKind::Prefixed || slot.kind == SlotKind::PrefixedGroup;
+}
+
+void SetSizes(const OpcodeEntry& entry, bool mandatoryPrefixUsed, Instruction& out) {
+    const bool operandPrefix =
+        (out.prefixes & kPrefixOperandSize) && !(mandatoryPrefixUsed && out.mandatoryPrefix == 1);
+    if (out.mode == Mode::Bits64) {
+        if ((out.rex & 8) || (entry.flags & kForce64))
+            out.operandSize = 64;
+        else if (operandPrefix)
+            out.operandSize = 16;
+        else
+            out.operandSize = (entry.flags & kDefault64) ? 64 : 32;
+        out.addressSize = (out.prefixes & kPrefixAddressSize) ? 32 : 64;
+    } else {
+        out.operandSize = operandPrefix ? 16 : 32;
+        out.addressSize = (out.prefixes & kPrefixAddressSize) ? 16 : 32;
+    }
+}
+
+bool IsMemoryOnly(Operand operand) {
+    return operand >= Operand::M && operand <= Operand::Mp;
+}
+bool IsRegisterOnly(Operand operand) {
+    return operand == Operand::Ux || operand == Operand::Uo || operand == Operand::Nq;
+}
+
+// ModR/M memory operand: SIB and displacement. Register forms need nothing more.
+void ReadMemoryOperand(ByteCursor& cursor, Instruction& out) {
+    const unsigned mod = out.Mod();
+    const unsigned rm = out.Rm();
+    if (mod == 3) return;
+    unsigned displacementSize = 0;
+    if (out.addressSize == 16) {
+        if (mod == 1)
+            displacementSize = 1;
+        else if (mod == 2 || (mod == 0 && rm == 6))
+            displacementSize = 2;
+    } else {
+        if (rm == 4) {
+            out.hasSib = true;
+            out.sib = cursor.Next();
+        }
+        if (mod == 1)
+            displacementSize = 1;
+        else if (mod == 2)
+            displacementSize = 4;
+        else if (rm == 5 || (out.hasSib && (out.sib & 7) == 5))
+            displacementSize = 4;
+    }
+    if (displacementSize != 0) {
+        out.displacementOffset = static_cast<std::uint8_t>(cursor.Position());
+        out.displacementSize = static_cast<std::uint8_t>(displacementSize);
+        out.displacement = SignExtend(cursor.Value(displacementSize), displacementSize);
+    }
+}
+
+unsigned ImmediateSize(Operand operand, const Instruction& out) {
+    switch (operand) {
+        case Operand::Ib:
+        case Operand::Ibs:
+        case Operand::Jb:
+            return 1;
+        case Operand::Iw:
+            return 2;
+        case Operand::Iz:
+            return out.operandSize == 16 ? 2 : 4;
+        case Operand::Iv:
+            return out.operandSize / 8;
+        case Operand::Jz:
+            return (out.operandSize == 16 && out.mode == Mode::Bits32) ? 2 : 4;
+        case Operand::Ap:
+            return out.operandSize == 16 ? 2 : 4;
+        default:
+            return 0;
+    }
+}
+
+void ReadImmediates(ByteCursor& cursor, const OpcodeEntry& entry, Instruction& out) {
+    for (Operand operand : entry.operands) {
+        if (operand == Operand::Ob || operand == Operand::Ov) {
+            const unsigned size = out.addressSize / 8;
+            out.displacementOffset = static_cast<std::uint8_t>(cursor.Position());
+            out.displacementSize = static_cast<std::uint8_t>(size);
+            out.displacement = static_cast<std::int64_t>(cursor.Value(size));
+            continue;
+        }
+        const unsigned size = ImmediateSize(operand, out);
+        if (size == 0) continue;
+        if (out.immediateSize == 0) {
+            out.immediateOffset = static_cast<std::uint8_t>(cursor.Position());
+            out.immediateSize = static_cast<std::uint8_t>(size);
+            out.immediate = cursor.Value(size);
+        } else {
+            out.immediate2Size = static_cast<std::uint8_t>(size);
+            out.immediate2 = cursor.Value(size);
+        }
+        if (operand == Operand::Ap) {  // the selector follows the offset
+            out.immediate2Size = 2;
+            out.immediate2 = cursor.Value(2);
+        }
+    }
+}
+
+bool HasBaseOrIndex(const Instruction& out) {
+    if (out.Mod() == 3) return true;
+    if (out.addressSize == 16) return !(out.Mod() == 0 && out.Rm() == 6);
+    if (!out.hasSib) return !(out.Mod() == 0 && out.Rm() == 5);
+    const bool noIndex = ((out.sib >> 3) & 7) == 4 && !(out.rex & 2);
+    const bool noBase = out.Mod() == 0 && (out.sib & 7) == 5;
+    return !(noIndex && noBase);
+}
+
+bool IsRipRelative(const Instruction& out) {
+    return out.mode == Mode::Bits64 && out.addressSize != 16 && out.Mod() == 0 && out.Rm() == 5 && !out.hasSib;
+}
+
+void SetMemoryAddress(const OpcodeEntry& entry, Instruction& out) {
+    // fs: and gs: point into per-thread blocks, not at a linear address we know.
+    if (out.segment == 0x64 || out.segment == 0x65) return;
+    const std::uint64_t mask =
+        out.addressSize == 64 ? ~std::uint64_t{0} : (out.addressSize == 32 ? 0xFFFFFFFF : 0xFFFF);
+    for (Operand operand : entry.operands) {
+        if (operand == Operand::Ob || operand == Operand::Ov) {
+            out.hasMemoryAddress = true;
+            out.memoryAddress = static_cast<std::uint64_t>(out.displacement) & mask;
+            return;
+        }
+    }
+    if (!out.hasModRM || out.Mod() == 3) return;
+    if (IsRipRelative(out)) {
+        out.hasMemoryAddress = true;
+        out.memoryAddress = out.End() + static_cast<std::uint64_t>(out.displacement);
+        if (out.addressSize == 32) out.memoryAddress &= 0xFFFFFFFF;
+    } else if (!HasBaseOrIndex(out)) {
+        out.hasMemoryAddress = true;
+        out.memoryAddress = static_cast<std::uint64_t>(out.displacement) & mask;
+    }
+}
+
+void SetFlow(const OpcodeEntry& entry, Instruction& out) {
+    const std::uint16_t flags = entry.flags;
+    if (flags & kCall)
+        out.flow = Flow::Call;
+    else if (flags & kJump)
+        out.flow = (flags & kConditional) ? Flow::ConditionalJump : Flow::Jump;
+    else if (flags & kReturn)
+        out.flow = Flow::Return;
+    else if (flags & kStop)
+        out.flow = Flow::Stop;
+    else
+        return;
+    out.far = flags & kFar;
+    const Operand first = entry.operands[0];
+    if (first == Operand::Jb || first == Operand::Jz) {
+        out.hasTarget = true;
+        std::uint64_t target = out.End() + static_cast<std::uint64_t>(SignExtend(out.immediate, out.immediateSize));
+        if (out.mode == Mode::Bits32) target &= out.immediateSize == 2 ? 0xFFFF : 0xFFFFFFFF;
+        out.target = target;
+    } else if (first == Operand::Ap) {
+        out.hasTarget = true;
+        out.target = out.immediate;
+    } else if (out.flow == Flow::Call || out.flow == Flow::Jump) {
+        out.indirect = true;
+    }
+}
+
+bool Decode(ByteCursor& cursor, Instruction& out) {
+    const OpcodeTables& tables = OpcodeTables::Get();
+    ReadPrefixes(cursor, out);
+    std::uint8_t opcode = cursor.Next();
+    // FWAIT directly before an x87 instruction is decoded with it, as one waiting form
+    // ("fstsw ax" is 9B DF E0).
+    if (opcode == 0x9B && out.prefixCount == 0 && (cursor.Peek() & 0xF8) == 0xD8 && cursor.Has(2)) {
+        out.waitPrefix = true;
+        opcode = cursor.Next();
+    }
+    const OpcodeSlot* slot = &tables.Slot(OpcodeMap::OneByte, opcode);
+    const OpcodeEntry* entry = nullptr;
+    if (slot->kind == SlotKind::Vex && (out.mode == Mode::Bits64 || (cursor.Peek() & 0xC0) == 0xC0)) {
+        if (!ReadVex(cursor, opcode, out)) return false;
+        entry = ResolveVexEntry(tables, out);
+        if (entry == nullptr) {  // vzeroupper / vzeroall: no ModR/M
+            static const OpcodeEntry zeroUpper{"vzeroupper", {}, 0};
+            static const OpcodeEntry zeroAll{"vzeroall", {}, 0};
+            entry = out.vexLong ? &zeroAll : &zeroUpper;
+        }
+        if (entry->flags & kModRM) {
+            out.hasModRM = true;
+            out.modrm = cursor.Next();
+        }
+        static const OpcodeSlot vexSlot{SlotKind::Prefixed};
+        slot = &vexSlot;
+    } else {
+        if (slot->kind == SlotKind::Escape) {
+            opcode = cursor.Next();
+            out.map = OpcodeMap::TwoByte;
+            if (opcode == 0x38 || opcode == 0x3A) {
+                out.map = opcode == 0x38 ? OpcodeMap::ThreeByte38 : OpcodeMap::ThreeByte3A;
+                opcode = cursor.Next();
+            }
+            slot = &tables.Slot(out.map, opcode);
+        }
+        out.opcode = opcode;
+        if (cursor.Truncated() || slot->kind == SlotKind::Invalid || slot->kind == SlotKind::Prefix) return false;
+        if (slot->flags & kModRM) {
+            out.hasModRM = true;
+            out.modrm = cursor.Next();
+        }
+        entry = ApplySpecialForms(tables, ResolveEntry(tables, *slot, out), out);
+    }
+    if (entry == nullptr || !entry->Valid() || cursor.Truncated()) return false;
+    if (out.mode == Mode::Bits64 && (entry->flags & kInvalid64)) return false;
+    out.entry = entry;
+    SetSizes(*entry, UsesMandatoryPrefix(*slot, out), out);
+    if (out.hasModRM) {
+        for (Operand operand : entry->operands) {
+            if (out.Mod() == 3 && IsMemoryOnly(operand)) return false;
+            if (out.Mod() != 3 && IsRegisterOnly(operand)) return false;
+        }
+        ReadMemoryOperand(cursor, out);
+    }
+    ReadImmediates(cursor, *entry, out);
+    if (cursor.Truncated()) return false;
+    out.length = static_cast<std::uint8_t>(cursor.Position());
+    SetMemoryAddress(*entry, out);
+    SetFlow(*entry, out);
+    return true;
+}
+
+}  // namespace
+
+bool DecodeInstruction(const std::uint8_t* bytes, std::size_t available, std::uint64_t address, Mode mode,
+                       Instruction& out) {
+    out = Instruction{};
+    out.address = address;
+    out.mode = mode;
+    ByteCursor cursor(bytes, available);
+    out.valid = Decode(cursor, out);
+    if (!out.valid) {
+        out.length = 0;
+        out.flow = Flow::Sequential;
+        out.hasTarget = out.hasMemoryAddress = out.indirect = false;
+    }
+    return out.valid;
+}
+
+bool DecodeInstruction(const MemoryReader& reader, std::uint64_t address, Mode mode, Instruction& out) {
+    std::uint8_t bytes[kMaxInstructionLength];
+    std::size_t available = kMaxInstructionLength;
+    if (!reader.Read(address, bytes, available)) {
+        // Find how many bytes can be read: the readable run is a prefix of the 15.
+        std::size_t low = 0, high = kMaxInstructionLength - 1;
+        while (low < high) {
+            const std::size_t middle = (low + high + 1) / 2;
+            if (reader.Read(address, bytes, middle))
+                low = middle;
+            else
+                high = middle - 1;
+        }
+        available = low;
+        if (available != 0 && !reader.Read(address, bytes, available)) available = 0;
+    }
+    return DecodeInstruction(bytes, available, address, mode, out);
+}
+
+}  // namespace brevant::x86
