@@ -1,0 +1,60 @@
+// Turning binutils' answers into the store's tables.
+
+#include <gtest/gtest.h>
+
+#include "tools/symbol_store_packer/symbol_table_builder.h"
+
+namespace brevant::symbols {
+namespace {
+
+constexpr CodeRange kCode{0x400000, 0x1000, 0x2000};
+
+TEST(SymbolTableBuilderTest, BreakpointsAreSortedUniqueAndInsideTheCode) {
+    const auto breakpoints =
+        LocationBreakpoints({0x401100, 0x401010, 0x401010, 0, 0x402000}, {{0x401000, 0x80}, {0x401800, 0x1000}},
+                            {{0x401040, 't', "f"}, {0x500000, 'D', "data"}}, kCode);
+    EXPECT_EQ(breakpoints, (std::vector<std::uint32_t>{0x1000, 0x1010, 0x1040, 0x1080, 0x1100, 0x1800}));
+}
+
+TEST(SymbolTableBuilderTest, MergesEqualLocationsAndSplitsAtEveryChangeOfUnitOrLine) {
+    const std::vector<std::uint32_t> breakpoints{0x1000, 0x1010, 0x1020, 0x1030, 0x1040, 0x1050};
+    const std::vector<SourceLocation> locations{
+        {"/src/main.cpp", 10},
+        {"/src/main.cpp", 10},  // same place twice: one row
+        {"/inc/vector", 10},    // same line, other unit: new row and segment
+        {"/inc/vector", 12},    // other line, same unit: new row only
+        {"", 0},                // nothing known
+        {"/src/main.cpp", 0},   // a unit without a line
+    };
+    const SymbolTable table = BuildSymbolTable({}, breakpoints, locations, kCode, "info");
+    EXPECT_EQ(table.units, (std::vector<std::string>{"main", "vector"}));
+    std::vector<std::pair<std::uint32_t, std::int32_t>> lines;
+    for (const LineRow& row : table.lines) lines.emplace_back(row.start, row.line);
+    EXPECT_EQ(lines, (std::vector<std::pair<std::uint32_t, std::int32_t>>{
+                         {0x1000, 10}, {0x1020, 10}, {0x1030, 12}, {0x1040, 0}, {0x1050, 0}, {0x2000, 0}}));
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> segments;
+    for (const Segment& segment : table.segments) segments.emplace_back(segment.start, segment.unit);
+    EXPECT_EQ(segments, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
+                            {0x1000, 0}, {0x1020, 1}, {0x1040, kNoUnit}, {0x1050, 0}}));
+    EXPECT_EQ(table.debugInfo, "info");
+}
+
+TEST(SymbolTableBuilderTest, KeepsOneCodeSymbolPerAddressPreferringGlobalOnes) {
+    const std::vector<NmSymbol> symbols{
+        {0x401000, 't', ".text"},                                           // section names are no functions
+        {0x401000, 't', "local_first"},  {0x401000, 'T', "global_second"},  // wins over the local one at its address
+        {0x401000, 'T', "global_third"},                                    // the first global stays
+        {0x401800, 't', "helper"},       {0x403000, 'D', "some_data"},      // outside the code
+    };
+    const SymbolTable table =
+        BuildSymbolTable(symbols, {0x1000, 0x1800}, {{"/src/a.cpp", 1}, {"/src/b.cpp", 5}}, kCode, "");
+    ASSERT_EQ(table.symbols.size(), 2u);
+    EXPECT_EQ(table.symbols[0].start, 0x1000u);
+    EXPECT_EQ(table.symbols[0].name, "global_second");
+    EXPECT_EQ(table.units[table.symbols[0].unit], "a");
+    EXPECT_EQ(table.symbols[1].name, "helper");
+    EXPECT_EQ(table.units[table.symbols[1].unit], "b");
+}
+
+}  // namespace
+}  // namespace brevant::symbols
