@@ -52,6 +52,10 @@ fi
 echo
 echo "=== start-up benchmark (reported, not judged)"
 python3 bench/startup_benchmark.py || echo "(the benchmark could not run)"
+echo
+echo "=== symbol store size and lookup speed (reported, not judged)"
+build/native/bin/symbol_store_benchmark build/win32/debug/Brevant.exe build/win32/Brevant.exe \
+    build/win64/debug/Brevant.exe build/win64/Brevant.exe || echo "(the benchmark could not run)"
 
 if [ -n "$failed" ]; then
     echo
