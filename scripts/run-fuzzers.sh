@@ -15,7 +15,7 @@ bin=build/native/bin
 work=build/native/fuzz-work
 failed=0
 
-for name in ini_file command_line symbol_store; do
+for name in ini_file command_line symbol_store x86_decoder; do
     fuzzer=$bin/${name}_fuzzer
     if [ ! -x "$fuzzer" ]; then
         echo "$fuzzer is missing: run scripts/build.sh first (the fuzzers need clang)" >&2

@@ -53,6 +53,10 @@ echo
 echo "=== start-up benchmark (reported, not judged)"
 python3 bench/startup_benchmark.py || echo "(the benchmark could not run)"
 echo
+echo "=== instruction decoder benchmark against objdump (reported, not judged)"
+build/native/bin/x86_decoder_benchmark /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/mshtml.dll ||
+    echo "(the benchmark could not run)"
+echo
 echo "=== symbol store size and lookup speed (reported, not judged)"
 build/native/bin/symbol_store_benchmark build/win32/debug/Brevant.exe build/win32/Brevant.exe \
     build/win64/debug/Brevant.exe build/win64/Brevant.exe || echo "(the benchmark could not run)"

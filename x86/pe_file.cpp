@@ -35,6 +35,15 @@ const PeSection* PeFile::SectionAt(std::uint32_t rva) const {
     return nullptr;
 }
 
+bool PeImageReader::Read(std::uint64_t address, void* buffer, std::size_t size) const {
+    if (address < file_.imageBase || address - file_.imageBase > 0xFFFFFFFF) return false;
+    const PeSection* section = file_.SectionAt(static_cast<std::uint32_t>(address - file_.imageBase));
+    if (section == nullptr) return false;
+    const BufferMemoryReader bytes(file_.imageBase + section->virtualAddress, section->bytes.data(),
+                                   section->bytes.size());
+    return bytes.Read(address, buffer, size);
+}
+
 std::optional<PeFile> ParsePeFile(const std::vector<std::uint8_t>& image) {
     const LittleEndianView view(image);
     if (!view.Has(0, 64) || view.Value(0, 2) != 0x5A4D) return std::nullopt;

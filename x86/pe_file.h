@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "x86/instruction.h"
+#include "x86/memory_reader.h"
 
 namespace brevant::x86 {
 
@@ -29,6 +30,16 @@ struct PeFile {
 
     // The section holding the relative address, or nullptr.
     const PeSection* SectionAt(std::uint32_t rva) const;
+};
+
+// The file's sections as they appear in memory at the image base (raw data only).
+class PeImageReader : public MemoryReader {
+public:
+    explicit PeImageReader(const PeFile& file) : file_(file) {}
+    bool Read(std::uint64_t address, void* buffer, std::size_t size) const override;
+
+private:
+    const PeFile& file_;
 };
 
 // Parses a PE image held in memory; nothing when it is not a PE file of a machine we know.
