@@ -51,6 +51,7 @@ struct Instruction {
     std::uint8_t prefixBytes[14] = {};
     bool waitPrefix = false;           // FWAIT joined to the x87 instruction after it
     std::uint8_t mandatoryPrefix = 0;  // 0 none, 1 66, 2 F3, 3 F2 (SSE forms)
+    bool mandatoryPrefixUsed = false;  // the prefix above chose the instruction's form
     std::uint8_t vexMap = 0;           // 1..3 for VEX encodings, 0 otherwise
     std::uint8_t vexRegister = 0;      // VEX.vvvv, already inverted
     bool vexLong = false;              // VEX.L: 256-bit vectors

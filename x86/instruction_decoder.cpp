@@ -27,6 +27,7 @@ public:
 
     bool Has(std::size_t count) const { return available_ - position_ >= count; }
     std::uint8_t Peek() const { return Has(1) ? bytes_[position_] : 0; }
+    std::uint8_t PeekAt(std::size_t ahead) const { return Has(ahead + 1) ? bytes_[position_ + ahead] : 0; }
     std::uint8_t Next() {
         if (!Has(1)) {
             truncated_ = true;
@@ -158,6 +159,7 @@ bool ReadVex(ByteCursor& cursor, std::uint8_t escape, Instruction& out) {
 }
 
 const OpcodeEntry* ResolveVexEntry(const OpcodeTables& tables, Instruction& out) {
+    if (out.vexMap == 1 && out.opcode == 0x77) return nullptr;  // vzeroupper, vzeroall: no ModR/M
     const OpcodeEntry& entry = tables.VexEntry(out.vexMap, out.opcode, out.mandatoryPrefix);
     if (entry.Valid()) return &entry;
     // Unnamed VEX encodings still have a known shape: ModR/M, and an immediate in map 3.
@@ -167,7 +169,6 @@ const OpcodeEntry* ResolveVexEntry(const OpcodeTables& tables, Instruction& out)
     const bool immediate =
         out.vexMap == 3 ||
         (out.vexMap == 1 && ((out.opcode >= 0x70 && out.opcode <= 0x73) || (out.opcode >= 0xC2 && out.opcode <= 0xC6)));
-    if (out.vexMap == 1 && out.opcode == 0x77) return nullptr;
     return immediate ? &unnamedWithImmediate : &unnamed;
 }
 
@@ -215,8 +216,24 @@ const OpcodeEntry* ApplySpecialForms(const OpcodeTables& tables, const OpcodeEnt
     return entry;
 }
 
-bool UsesMandatoryPrefix(const OpcodeSlot& slot, const Instruction& out) {
-    return out.vexMap != 0 || slot.kind == SlotKind::Prefixed || slot.kind == SlotKind::PrefixedGroup;
+// A mandatory prefix selects SSE forms; where 66 leaves the instruction as it is without
+// it (bsf, movbe), it still sets the operand size.
+bool UsesMandatoryPrefix(const OpcodeTables& tables, const OpcodeSlot& slot, const Instruction& out) {
+    if (out.vexMap != 0 || slot.kind == SlotKind::PrefixedGroup) return true;
+    if (slot.kind != SlotKind::Prefixed) return false;
+    if (out.mandatoryPrefix != 1) return out.mandatoryPrefix != 0;
+    const OpcodeEntry& plain = tables.Variant(slot.index, 0);
+    const OpcodeEntry& prefixed = tables.Variant(slot.index, 1);
+    return plain.mnemonic != prefixed.mnemonic || plain.operands != prefixed.operands;
+}
+
+// After FWAIT: does an x87 opcode follow, past any prefixes?
+bool NextOpcodeIsX87(const ByteCursor& cursor) {
+    for (std::size_t ahead = 0; cursor.Has(ahead + 2); ++ahead) {
+        const std::uint8_t byte = cursor.PeekAt(ahead);
+        if (!IsLegacyPrefix(byte)) return (byte & 0xF8) == 0xD8;
+    }
+    return false;
 }
 
 void SetSizes(const OpcodeEntry& entry, bool mandatoryPrefixUsed, Instruction& out) {
@@ -278,6 +295,7 @@ unsigned ImmediateSize(Operand operand, const Instruction& out) {
         case Operand::Ib:
         case Operand::Ibs:
         case Operand::Jb:
+        case Operand::Lx:  // the register number in the high bits of an immediate byte
             return 1;
         case Operand::Iw:
             return 2;
@@ -356,6 +374,15 @@ void SetMemoryAddress(const OpcodeEntry& entry, Instruction& out) {
     }
 }
 
+// Relative targets, also of instructions that do not branch at once (xbegin).
+void SetRelativeTarget(const OpcodeEntry& entry, Instruction& out) {
+    if (entry.operands[0] != Operand::Jb && entry.operands[0] != Operand::Jz) return;
+    out.hasTarget = true;
+    std::uint64_t target = out.End() + static_cast<std::uint64_t>(SignExtend(out.immediate, out.immediateSize));
+    if (out.mode == Mode::Bits32) target &= out.immediateSize == 2 ? 0xFFFF : 0xFFFFFFFF;
+    out.target = target;
+}
+
 void SetFlow(const OpcodeEntry& entry, Instruction& out) {
     const std::uint16_t flags = entry.flags;
     if (flags & kCall)
@@ -370,15 +397,10 @@ void SetFlow(const OpcodeEntry& entry, Instruction& out) {
         return;
     out.far = flags & kFar;
     const Operand first = entry.operands[0];
-    if (first == Operand::Jb || first == Operand::Jz) {
-        out.hasTarget = true;
-        std::uint64_t target = out.End() + static_cast<std::uint64_t>(SignExtend(out.immediate, out.immediateSize));
-        if (out.mode == Mode::Bits32) target &= out.immediateSize == 2 ? 0xFFFF : 0xFFFFFFFF;
-        out.target = target;
-    } else if (first == Operand::Ap) {
+    if (first == Operand::Ap) {
         out.hasTarget = true;
         out.target = out.immediate;
-    } else if (out.flow == Flow::Call || out.flow == Flow::Jump) {
+    } else if (!out.hasTarget && (out.flow == Flow::Call || out.flow == Flow::Jump)) {
         out.indirect = true;
     }
 }
@@ -389,8 +411,9 @@ bool Decode(ByteCursor& cursor, Instruction& out) {
     std::uint8_t opcode = cursor.Next();
     // FWAIT directly before an x87 instruction is decoded with it, as one waiting form
     // ("fstsw ax" is 9B DF E0).
-    if (opcode == 0x9B && out.prefixCount == 0 && (cursor.Peek() & 0xF8) == 0xD8 && cursor.Has(2)) {
+    if (opcode == 0x9B && out.prefixCount == 0 && NextOpcodeIsX87(cursor)) {
         out.waitPrefix = true;
+        ReadPrefixes(cursor, out);
         opcode = cursor.Next();
     }
     const OpcodeSlot* slot = &tables.Slot(OpcodeMap::OneByte, opcode);
@@ -430,7 +453,8 @@ bool Decode(ByteCursor& cursor, Instruction& out) {
     if (entry == nullptr || !entry->Valid() || cursor.Truncated()) return false;
     if (out.mode == Mode::Bits64 && (entry->flags & kInvalid64)) return false;
     out.entry = entry;
-    SetSizes(*entry, UsesMandatoryPrefix(*slot, out), out);
+    out.mandatoryPrefixUsed = UsesMandatoryPrefix(tables, *slot, out);
+    SetSizes(*entry, out.mandatoryPrefixUsed, out);
     if (out.hasModRM) {
         for (Operand operand : entry->operands) {
             if (out.Mod() == 3 && IsMemoryOnly(operand)) return false;
@@ -442,6 +466,7 @@ bool Decode(ByteCursor& cursor, Instruction& out) {
     if (cursor.Truncated()) return false;
     out.length = static_cast<std::uint8_t>(cursor.Position());
     SetMemoryAddress(*entry, out);
+    SetRelativeTarget(*entry, out);
     SetFlow(*entry, out);
     return true;
 }

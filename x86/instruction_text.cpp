@@ -117,14 +117,16 @@ private:
     unsigned RmField() const { return in_.Rm() | (RexBit(0) << 3); }
     bool MemoryForm() const { return in_.hasModRM && in_.Mod() != 3; }
 
-    bool IsCompareWithPredicate() const {
-        return in_.map == OpcodeMap::TwoByte && in_.opcode == 0xC2 && in_.immediate < 8;
+    bool PredicateInMnemonic() const {
+        if (in_.vexMap != 0) return false;
+        if (in_.map == OpcodeMap::TwoByte && in_.opcode == 0xC2) return in_.immediate < 8;
+        return in_.map == OpcodeMap::ThreeByte3A && in_.opcode == 0x44 && (in_.immediate & 0xEE) == 0;
     }
 
     unsigned OperandCount() const {
         unsigned count = 0;
         while (count < 4 && entry_.operands[count] != Operand::None) ++count;
-        if (IsCompareWithPredicate()) --count;  // the predicate moves into the mnemonic
+        if (PredicateInMnemonic()) --count;  // the predicate moves into the mnemonic
         return count;
     }
 
@@ -181,7 +183,7 @@ private:
 
     // Prefixes that change nothing are named before the mnemonic, as objdump does.
     void PrintPrefixes() {
-        const bool mandatory = in_.vexMap == 0 && UsesMandatoryPrefix();
+        const bool mandatory = in_.vexMap == 0 && (in_.mandatoryPrefixUsed || UsesSpecialPrefix());
         int lastOperand = -1, lastSegment = -1, lastAddress = -1, lastRepeat = -1;
         for (int i = 0; i < in_.prefixCount && i < 14; ++i) {
             switch (in_.prefixBytes[i]) {
@@ -270,9 +272,8 @@ private:
         out_.Put(' ');
     }
 
-    bool UsesMandatoryPrefix() const {
-        const OpcodeSlot& slot = OpcodeTables::Get().Slot(in_.map, in_.opcode);
-        if (slot.kind == SlotKind::Prefixed || slot.kind == SlotKind::PrefixedGroup) return true;
+    // pause and endbr are made by their F3 prefix.
+    bool UsesSpecialPrefix() const {
         const OpcodeTables& tables = OpcodeTables::Get();
         return &entry_ == &tables.SpecialEntry(OpcodeTables::Special::Pause) ||
                &entry_ == &tables.SpecialEntry(OpcodeTables::Special::Endbr64) ||
@@ -320,25 +321,40 @@ private:
             ((in_.opcode >= 0xA0 && in_.opcode <= 0xA3 && in_.addressSize == 64) ||
              (in_.opcode >= 0xB8 && in_.opcode <= 0xBF && in_.operandSize == 64)))
             mnemonic = "movabs";
-        if (in_.map == OpcodeMap::TwoByte && in_.opcode == 0xC7 && in_.Reg() == 1 && (in_.rex & 8))
-            mnemonic = "cmpxchg16b";
-        if (in_.map == OpcodeMap::TwoByte && (in_.opcode == 0x6E || in_.opcode == 0x7E) && mnemonic == "movd" &&
-            (in_.rex & 8))
-            mnemonic = "movq";
-        if (IsCompareWithPredicate()) {
-            out_.Put("cmp");
-            out_.Put(kComparePredicates[in_.immediate]);
-            out_.Put(mnemonic.substr(3));
-            return;
-        }
+        if (in_.rex & 8) mnemonic = WideForm(mnemonic);
+        if (PredicateInMnemonic()) return PrintPredicateMnemonic(mnemonic);
         // FWAIT before a non-waiting x87 control instruction makes its waiting form.
         if (in_.waitPrefix && mnemonic.substr(0, 2) == "fn" && mnemonic != "fnop") {
             out_.Put('f');
             mnemonic.remove_prefix(2);
         }
         out_.Put(mnemonic);
-        if (in_.map == OpcodeMap::TwoByte && in_.opcode == 0xAE && (in_.rex & 8) && MemoryForm() && in_.Reg() <= 1)
+        // The state saves name their 64-bit layouts.
+        if (in_.map == OpcodeMap::TwoByte && in_.opcode == 0xAE && (in_.rex & 8) && MemoryForm() && in_.Reg() != 2 &&
+            in_.Reg() != 3 && in_.Reg() != 7)
             out_.Put("64");
+    }
+
+    // Names that REX.W changes.
+    static std::string_view WideForm(std::string_view mnemonic) {
+        constexpr std::pair<std::string_view, std::string_view> kWide[] = {
+            {"movd", "movq"}, {"pextrd", "pextrq"}, {"pinsrd", "pinsrq"}, {"cmpxchg8b", "cmpxchg16b"}};
+        for (const auto& [narrow, wide] : kWide)
+            if (mnemonic == narrow) return wide;
+        return mnemonic;
+    }
+
+    // cmpps and pclmulqdq with an immediate that names a predicate print it in the name.
+    void PrintPredicateMnemonic(std::string_view mnemonic) {
+        if (in_.opcode == 0xC2) {
+            out_.Put("cmp");
+            out_.Put(kComparePredicates[in_.immediate]);
+            return out_.Put(mnemonic.substr(3));
+        }
+        out_.Put("pclmul");
+        out_.Put(in_.immediate & 0x01 ? "hq" : "lq");
+        out_.Put(in_.immediate & 0x10 ? "hq" : "lq");
+        out_.Put("dq");
     }
 
     unsigned VectorRegisterBits(Operand operand) const {
@@ -379,6 +395,10 @@ private:
             }
             case Operand::Ewv:
                 return PrintRegisterOrMemory(size, "WORD");
+            case Operand::RdMb:
+                return PrintRegisterOrMemory(32, "BYTE");
+            case Operand::RdMw:
+                return PrintRegisterOrMemory(32, "WORD");
             case Operand::Rv:
                 return out_.Put(GeneralRegister(RmField(), size, RexPresent()));
             case Operand::Ry:
@@ -476,7 +496,7 @@ private:
                 out_.Put("cr");
                 return out_.Decimal(RegField());
             case Operand::Dy:
-                out_.Put("db");
+                out_.Put("dr");
                 return out_.Decimal(RegField());
             case Operand::Xb:
                 return PrintStringOperand("BYTE", 6, true);

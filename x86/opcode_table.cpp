@@ -17,26 +17,27 @@ struct OperandName {
 };
 
 constexpr OperandName kOperandNames[] = {
-    {"Eb", Operand::Eb},    {"Ew", Operand::Ew},     {"Ed", Operand::Ed},    {"Eq", Operand::Eq},
-    {"Ev", Operand::Ev},    {"Ey", Operand::Ey},     {"Gb", Operand::Gb},    {"Gw", Operand::Gw},
-    {"Gd", Operand::Gd},    {"Gv", Operand::Gv},     {"Gy", Operand::Gy},    {"Rv", Operand::Rv},
-    {"Ry", Operand::Ry},    {"Ewv", Operand::Ewv},   {"M", Operand::M},      {"Mb", Operand::Mb},
-    {"Mw", Operand::Mw},    {"Md", Operand::Md},     {"Mq", Operand::Mq},    {"Mt", Operand::Mt},
-    {"Mv", Operand::Mv},    {"My", Operand::My},     {"Mx", Operand::Mx},    {"Mp", Operand::Mp},
-    {"Ib", Operand::Ib},    {"Ibs", Operand::Ibs},   {"Iw", Operand::Iw},    {"Iz", Operand::Iz},
-    {"Iv", Operand::Iv},    {"Jb", Operand::Jb},     {"Jz", Operand::Jz},    {"Ap", Operand::Ap},
-    {"Ob", Operand::Ob},    {"Ov", Operand::Ov},     {"AL", Operand::AL},    {"ax", Operand::AX},
-    {"CL", Operand::CL},    {"DX", Operand::DX},     {"rAX", Operand::rAX},  {"eAX", Operand::eAX},
-    {"Zb", Operand::Zb},    {"Zv", Operand::Zv},     {"Zy", Operand::Zy},    {"1", Operand::One},
-    {"ES", Operand::SegES}, {"CS", Operand::SegCS},  {"SS", Operand::SegSS}, {"DS", Operand::SegDS},
-    {"FS", Operand::SegFS}, {"GS", Operand::SegGS},  {"Sw", Operand::Sw},    {"Cy", Operand::Cy},
-    {"Dy", Operand::Dy},    {"Xb", Operand::Xb},     {"Xv", Operand::Xv},    {"Yb", Operand::Yb},
-    {"Yv", Operand::Yv},    {"Xlat", Operand::Xlat}, {"st", Operand::St0},   {"st(i)", Operand::Sti},
-    {"Pq", Operand::Pq},    {"Qq", Operand::Qq},     {"Qd", Operand::Qd},    {"Nq", Operand::Nq},
-    {"Vx", Operand::Vx},    {"Vo", Operand::Vo},     {"Hx", Operand::Hx},    {"Ho", Operand::Ho},
-    {"Ux", Operand::Ux},    {"Uo", Operand::Uo},     {"Wx", Operand::Wx},    {"Wo", Operand::Wo},
-    {"Wq", Operand::Wq},    {"Wd", Operand::Wd},     {"Ww", Operand::Ww},    {"Wb", Operand::Wb},
-    {"Lx", Operand::Lx},    {"Xmm0", Operand::Xmm0}, {"Hy", Operand::Hy},
+    {"Eb", Operand::Eb},    {"Ew", Operand::Ew},     {"Ed", Operand::Ed},      {"Eq", Operand::Eq},
+    {"Ev", Operand::Ev},    {"Ey", Operand::Ey},     {"Gb", Operand::Gb},      {"Gw", Operand::Gw},
+    {"Gd", Operand::Gd},    {"Gv", Operand::Gv},     {"Gy", Operand::Gy},      {"Rv", Operand::Rv},
+    {"Ry", Operand::Ry},    {"Ewv", Operand::Ewv},   {"Rd/Mb", Operand::RdMb}, {"Rd/Mw", Operand::RdMw},
+    {"M", Operand::M},      {"Mb", Operand::Mb},     {"Mw", Operand::Mw},      {"Md", Operand::Md},
+    {"Mq", Operand::Mq},    {"Mt", Operand::Mt},     {"Mv", Operand::Mv},      {"My", Operand::My},
+    {"Mx", Operand::Mx},    {"Mp", Operand::Mp},     {"Ib", Operand::Ib},      {"Ibs", Operand::Ibs},
+    {"Iw", Operand::Iw},    {"Iz", Operand::Iz},     {"Iv", Operand::Iv},      {"Jb", Operand::Jb},
+    {"Jz", Operand::Jz},    {"Ap", Operand::Ap},     {"Ob", Operand::Ob},      {"Ov", Operand::Ov},
+    {"AL", Operand::AL},    {"ax", Operand::AX},     {"CL", Operand::CL},      {"DX", Operand::DX},
+    {"rAX", Operand::rAX},  {"eAX", Operand::eAX},   {"Zb", Operand::Zb},      {"Zv", Operand::Zv},
+    {"Zy", Operand::Zy},    {"1", Operand::One},     {"ES", Operand::SegES},   {"CS", Operand::SegCS},
+    {"SS", Operand::SegSS}, {"DS", Operand::SegDS},  {"FS", Operand::SegFS},   {"GS", Operand::SegGS},
+    {"Sw", Operand::Sw},    {"Cy", Operand::Cy},     {"Dy", Operand::Dy},      {"Xb", Operand::Xb},
+    {"Xv", Operand::Xv},    {"Yb", Operand::Yb},     {"Yv", Operand::Yv},      {"Xlat", Operand::Xlat},
+    {"st", Operand::St0},   {"st(i)", Operand::Sti}, {"Pq", Operand::Pq},      {"Qq", Operand::Qq},
+    {"Qd", Operand::Qd},    {"Nq", Operand::Nq},     {"Vx", Operand::Vx},      {"Vo", Operand::Vo},
+    {"Hx", Operand::Hx},    {"Ho", Operand::Ho},     {"Ux", Operand::Ux},      {"Uo", Operand::Uo},
+    {"Wx", Operand::Wx},    {"Wo", Operand::Wo},     {"Wq", Operand::Wq},      {"Wd", Operand::Wd},
+    {"Ww", Operand::Ww},    {"Wb", Operand::Wb},     {"Lx", Operand::Lx},      {"Xmm0", Operand::Xmm0},
+    {"Hy", Operand::Hy},
 };
 
 struct Definition {
@@ -172,7 +173,7 @@ const Definition kTwoByte[] = {
     {0x03, "lsl Gv,Ewv"},
     {0x05, "syscall"},
     {0x06, "clts"},
-    {0x07, "sysret"},
+    {0x07, "sysret/sysret/sysretq"},
     {0x08, "invd"},
     {0x09, "wbinvd"},
     {0x0B, "ud2", kStop},
@@ -230,7 +231,7 @@ const Definition kTwoByte[] = {
 
 const Definition kTwoByteGroups[] = {
     {0x00, "sldt Ewv|str Ewv|lldt Ew|ltr Ew|verr Ew|verw Ew||"},
-    {0x01, "sgdt M|sidt M|lgdt M|lidt M|smsw Ewv||lmsw Ewv|invlpg Mb", kNoSize},
+    {0x01, "sgdtd/sgdtw/sgdt M|sidtd/sidtw/sidt M|lgdtd/lgdtw/lgdt M|lidtd/lidtw/lidt M|smsw Ewv||lmsw Ew|invlpg Mb"},
     {0x0D, "prefetch|prefetchw|prefetchwt1|prefetch|prefetch|prefetch|prefetch|prefetch: Mb"},
     {0x18, "prefetchnta|prefetcht0|prefetcht1|prefetcht2|nop Ev|nop Ev|nop Ev|nop Ev: Mb"},
     {0xAE, "fxsave M|fxrstor M|ldmxcsr Md|stmxcsr Md|xsave M|xrstor M|xsaveopt M|clflush Mb"},
@@ -289,7 +290,7 @@ const Definition kTwoBytePrefixed[] = {
     {0xBD, "bsr Gv,Ev|bsr Gv,Ev|lzcnt Gv,Ev|bsr Gv,Ev"},
     {0xC2, "cmpps Vx,Wx,Ib|cmppd Vx,Wx,Ib|cmpss Vx,Wd,Ib|cmpsd Vx,Wq,Ib"},
     {0xC3, "movnti My,Gy|||"},
-    {0xC4, "pinsrw Pq,Ewv,Ib|pinsrw Vx,Ewv,Ib||"},
+    {0xC4, "pinsrw Pq,Rd/Mw,Ib|pinsrw Vx,Rd/Mw,Ib||"},
     {0xC5, "pextrw Gd,Nq,Ib|pextrw Gd,Ux,Ib||"},
     {0xC6, "shufps Vx,Wx,Ib|shufpd Vx,Wx,Ib||"},
     {0xD0, "|addsubpd Vx,Wx||addsubps Vx,Wx"},
@@ -297,7 +298,7 @@ const Definition kTwoBytePrefixed[] = {
     {0xD7, "pmovmskb Gd,Nq|pmovmskb Gd,Ux||"},
     {0xE6, "|cvttpd2dq Vx,Wx|cvtdq2pd Vx,Wq|cvtpd2dq Vx,Wx"},
     {0xE7, "movntq Mq,Pq|movntdq Mx,Vx||"},
-    {0xF0, "|||lddqu Vx,Mx"},
+    {0xF0, "|||lddqu Vx,M"},
     {0xF7, "maskmovq Pq,Nq|maskmovdqu Vx,Ux||"},
 };
 
@@ -375,8 +376,8 @@ const Definition kThreeByte38[] = {
     {0xDD, "|aesenclast Vo,Wo||"},
     {0xDE, "|aesdec Vo,Wo||"},
     {0xDF, "|aesdeclast Vo,Wo||"},
-    {0xF0, "movbe Gv,Mv|movbe Gv,Mv||crc32 Gd,Eb"},
-    {0xF1, "movbe Mv,Gv|movbe Mv,Gv||crc32 Gd,Ev"},
+    {0xF0, "movbe Gv,Mv|movbe Gv,Mv||crc32 Gy,Eb"},
+    {0xF1, "movbe Mv,Gv|movbe Mv,Gv||crc32 Gy,Ev"},
     {0xF6, "|adcx Gy,Ey|adox Gy,Ey|"},
 };
 
@@ -389,11 +390,11 @@ const Definition kThreeByte3A[] = {
     {0x0D, "|blendpd Vo,Wo,Ib||"},
     {0x0E, "|pblendw Vo,Wo,Ib||"},
     {0x0F, "palignr Pq,Qq,Ib|palignr Vo,Wo,Ib||"},
-    {0x14, "|pextrb Ed,Vo,Ib||"},
-    {0x15, "|pextrw Ed,Vo,Ib||"},
+    {0x14, "|pextrb Rd/Mb,Vo,Ib||"},
+    {0x15, "|pextrw Rd/Mw,Vo,Ib||"},
     {0x16, "|pextrd Ey,Vo,Ib||"},
     {0x17, "|extractps Ed,Vo,Ib||"},
-    {0x20, "|pinsrb Vo,Ed,Ib||"},
+    {0x20, "|pinsrb Vo,Rd/Mb,Ib||"},
     {0x21, "|insertps Vo,Wd,Ib||"},
     {0x22, "|pinsrd Vo,Ey,Ib||"},
     {0x40, "|dpps Vo,Wo,Ib||"},
@@ -429,7 +430,7 @@ const RegisterFormDefinition kRegisterForms[] = {
     {OpcodeMap::TwoByte, 0x01, 0xD4, 0xD4, "vmfunc"},    {OpcodeMap::TwoByte, 0x01, 0xD5, 0xD5, "xend"},
     {OpcodeMap::TwoByte, 0x01, 0xD6, 0xD6, "xtest"},     {OpcodeMap::TwoByte, 0x01, 0xE0, 0xE7, "smsw Rv"},
     {OpcodeMap::TwoByte, 0x01, 0xEE, 0xEE, "rdpkru"},    {OpcodeMap::TwoByte, 0x01, 0xEF, 0xEF, "wrpkru"},
-    {OpcodeMap::TwoByte, 0x01, 0xF0, 0xF7, "lmsw Rv"},   {OpcodeMap::TwoByte, 0x01, 0xF8, 0xF8, "swapgs"},
+    {OpcodeMap::TwoByte, 0x01, 0xF0, 0xF7, "lmsw Ew"},   {OpcodeMap::TwoByte, 0x01, 0xF8, 0xF8, "swapgs"},
     {OpcodeMap::TwoByte, 0x01, 0xF9, 0xF9, "rdtscp"},    {OpcodeMap::TwoByte, 0x18, 0xC0, 0xFF, "nop Ev"},
     {OpcodeMap::TwoByte, 0x0D, 0xC0, 0xFF, "nop Ev"},    {OpcodeMap::TwoByte, 0xAE, 0xE8, 0xEF, "lfence"},
     {OpcodeMap::TwoByte, 0xAE, 0xF0, 0xF7, "mfence"},    {OpcodeMap::TwoByte, 0xAE, 0xF8, 0xFF, "sfence"},
@@ -485,52 +486,9 @@ std::array<std::string_view, count> Split(std::string_view text, char separator)
 }
 
 bool NeedsModRM(Operand operand) {
-    switch (operand) {
-        case Operand::Eb:
-        case Operand::Ew:
-        case Operand::Ed:
-        case Operand::Eq:
-        case Operand::Ev:
-        case Operand::Ey:
-        case Operand::Gb:
-        case Operand::Gw:
-        case Operand::Gd:
-        case Operand::Gv:
-        case Operand::Gy:
-        case Operand::Rv:
-        case Operand::Ry:
-        case Operand::Ewv:
-        case Operand::M:
-        case Operand::Mb:
-        case Operand::Mw:
-        case Operand::Md:
-        case Operand::Mq:
-        case Operand::Mt:
-        case Operand::Mv:
-        case Operand::My:
-        case Operand::Mx:
-        case Operand::Mp:
-        case Operand::Sw:
-        case Operand::Cy:
-        case Operand::Dy:
-        case Operand::Pq:
-        case Operand::Qq:
-        case Operand::Qd:
-        case Operand::Nq:
-        case Operand::Vx:
-        case Operand::Vo:
-        case Operand::Ux:
-        case Operand::Uo:
-        case Operand::Wx:
-        case Operand::Wo:
-        case Operand::Wq:
-        case Operand::Wd:
-        case Operand::Ww:
-        case Operand::Wb:
-            return true;
-        default:
-            return false;
-    }
+    const auto in = [operand](Operand first, Operand last) { return operand >= first && operand <= last; };
+    return (in(Operand::Eb, Operand::Mp) || in(Operand::Sw, Operand::Dy) || in(Operand::Pq, Operand::Wb)) &&
+           operand != Operand::Hx && operand != Operand::Ho;
 }
 
 }  // namespace
@@ -566,6 +524,8 @@ public:
 
         for (const Definition& d : kTwoByte) DefineEntry(OpcodeMap::TwoByte, d);
         for (const Definition& d : kTwoByteGroups) DefineGroup(OpcodeMap::TwoByte, d);
+        // Descriptor-table loads and stores take no operand size in 64-bit mode.
+        for (unsigned reg = 0; reg < 4; ++reg) SetGroupMemberFlags(OpcodeMap::TwoByte, 0x01, reg, kDefault64);
         for (const Definition& d : kTwoBytePrefixed) DefinePrefixed(OpcodeMap::TwoByte, d);
         for (const Definition& d : kTwoBytePrefixedGroups) DefinePrefixedGroup(OpcodeMap::TwoByte, d);
         for (const auto& [opcode, name] : kMmxPairs) DefineMmxPair(OpcodeMap::TwoByte, opcode, name, "");
@@ -749,7 +709,8 @@ private:
                 for (unsigned prefix = 0; prefix < 4; ++prefix) {
                     if (slot.kind != SlotKind::Prefixed) continue;
                     const OpcodeEntry& legacy = tables_.entries_[slot.index + prefix];
-                    if (!legacy.Valid() || !IsSseEntry(legacy)) continue;
+                    // Implicit-xmm0 blends have VEX forms of their own (is4 operand).
+                    if (!legacy.Valid() || !IsSseEntry(legacy) || HasOperand(legacy, Operand::Xmm0)) continue;
                     OpcodeEntry& vex = tables_.vex_[map][opcode][prefix];
                     vex.mnemonic = Keep("v" + std::string(legacy.mnemonic));
                     vex.flags = legacy.flags | kModRM;
@@ -758,8 +719,7 @@ private:
                     const bool insertSource = !twoOperand && IsVector(legacy.operands[0]);
                     unsigned out = 0;
                     for (unsigned i = 0; i < 4 && legacy.operands[i] != Operand::None && out < 4; ++i) {
-                        Operand operand = legacy.operands[i] == Operand::Xmm0 ? Operand::Lx : legacy.operands[i];
-                        vex.operands[out++] = operand;
+                        vex.operands[out++] = legacy.operands[i];
                         if (i == 0 && insertSource && out < 4) vex.operands[out++] = Operand::Hx;
                     }
                 }
@@ -772,41 +732,32 @@ private:
             unsigned prefix;
             std::string_view text;
         } vexOnly[] = {
-            {2, 0x18, 1, "vbroadcastss Vx,Wd"},
-            {2, 0x19, 1, "vbroadcastsd Vx,Wq"},
-            {2, 0x58, 1, "vpbroadcastd Vx,Wd"},
-            {2, 0x59, 1, "vpbroadcastq Vx,Wq"},
-            {2, 0x78, 1, "vpbroadcastb Vx,Wb"},
-            {2, 0x79, 1, "vpbroadcastw Vx,Ww"},
-            {2, 0x36, 1, "vpermd Vx,Hx,Wx"},
-            {2, 0x16, 1, "vpermps Vx,Hx,Wx"},
-            {2, 0x45, 1, "vpsrlvd Vx,Hx,Wx"},
-            {2, 0x47, 1, "vpsllvd Vx,Hx,Wx"},
-            {2, 0xF2, 0, "andn Gy,Hy,Ey"},
-            {2, 0xF7, 0, "bextr Gy,Ey,Hy"},
-            {2, 0xF7, 1, "shlx Gy,Ey,Hy"},
-            {2, 0xF7, 2, "sarx Gy,Ey,Hy"},
-            {2, 0xF7, 3, "shrx Gy,Ey,Hy"},
-            {2, 0xF5, 0, "bzhi Gy,Ey,Hy"},
-            {3, 0x00, 1, "vpermq Vx,Wx,Ib"},
-            {3, 0x01, 1, "vpermpd Vx,Wx,Ib"},
-            {3, 0x18, 1, "vinsertf128 Vx,Hx,Wo,Ib"},
-            {3, 0x19, 1, "vextractf128 Wo,Vx,Ib"},
-            {3, 0x38, 1, "vinserti128 Vx,Hx,Wo,Ib"},
-            {3, 0x39, 1, "vextracti128 Wo,Vx,Ib"},
-            {3, 0x06, 1, "vperm2f128 Vx,Hx,Wx,Ib"},
-            {3, 0x46, 1, "vperm2i128 Vx,Hx,Wx,Ib"},
-            {3, 0x4A, 1, "vblendvps Vx,Hx,Wx,Lx"},
-            {3, 0x4B, 1, "vblendvpd Vx,Hx,Wx,Lx"},
-            {3, 0x4C, 1, "vpblendvb Vx,Hx,Wx,Lx"},
-            {3, 0xF0, 3, "rorx Gy,Ey,Ib"},
-            {1, 0x77, 0, "vzeroupper"},
+            {2, 0x18, 1, "vbroadcastss Vx,Wd"},      {2, 0x19, 1, "vbroadcastsd Vx,Wq"},
+            {2, 0x58, 1, "vpbroadcastd Vx,Wd"},      {2, 0x59, 1, "vpbroadcastq Vx,Wq"},
+            {2, 0x78, 1, "vpbroadcastb Vx,Wb"},      {2, 0x79, 1, "vpbroadcastw Vx,Ww"},
+            {2, 0x36, 1, "vpermd Vx,Hx,Wx"},         {2, 0x16, 1, "vpermps Vx,Hx,Wx"},
+            {2, 0x45, 1, "vpsrlvd Vx,Hx,Wx"},        {2, 0x47, 1, "vpsllvd Vx,Hx,Wx"},
+            {2, 0xF2, 0, "andn Gy,Hy,Ey"},           {2, 0xF7, 0, "bextr Gy,Ey,Hy"},
+            {2, 0xF7, 1, "shlx Gy,Ey,Hy"},           {2, 0xF7, 2, "sarx Gy,Ey,Hy"},
+            {2, 0xF7, 3, "shrx Gy,Ey,Hy"},           {2, 0xF5, 0, "bzhi Gy,Ey,Hy"},
+            {3, 0x00, 1, "vpermq Vx,Wx,Ib"},         {3, 0x01, 1, "vpermpd Vx,Wx,Ib"},
+            {3, 0x18, 1, "vinsertf128 Vx,Hx,Wo,Ib"}, {3, 0x19, 1, "vextractf128 Wo,Vx,Ib"},
+            {3, 0x38, 1, "vinserti128 Vx,Hx,Wo,Ib"}, {3, 0x39, 1, "vextracti128 Wo,Vx,Ib"},
+            {3, 0x06, 1, "vperm2f128 Vx,Hx,Wx,Ib"},  {3, 0x46, 1, "vperm2i128 Vx,Hx,Wx,Ib"},
+            {3, 0x4A, 1, "vblendvps Vx,Hx,Wx,Lx"},   {3, 0x4B, 1, "vblendvpd Vx,Hx,Wx,Lx"},
+            {3, 0x4C, 1, "vpblendvb Vx,Hx,Wx,Lx"},   {3, 0xF0, 3, "rorx Gy,Ey,Ib"},
         };
         for (const auto& v : vexOnly) FillEntry(tables_.vex_[v.map - 1][v.opcode][v.prefix], v.text, "", kVexOnly);
     }
 
     static bool IsVector(Operand operand) {
         return operand == Operand::Vx || operand == Operand::Vo || operand == Operand::Pq;
+    }
+
+    static bool HasOperand(const OpcodeEntry& entry, Operand wanted) {
+        for (Operand operand : entry.operands)
+            if (operand == wanted) return true;
+        return false;
     }
 
     static bool IsSseEntry(const OpcodeEntry& entry) {

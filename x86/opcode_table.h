@@ -31,6 +31,8 @@ enum class Operand : std::uint8_t {
     Rv,
     Ry,   // a register from ModR/M.rm, whatever the mod field says
     Ewv,  // a word in memory, an operand-size register otherwise (segment moves)
+    RdMb,
+    RdMw,  // a byte or word in memory, a 32-bit register otherwise (pextrb, pinsrw)
     M,
     Mb,
     Mw,

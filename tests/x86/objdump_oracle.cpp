@@ -12,9 +12,12 @@
 // - objdump prints "(bad)" for encodings it does not know, and ".byte" for an
 //   instruction cut off by the end of its section; for those it has no length of its
 //   own to compare with: linear decoding runs into data and padding.
-// - The text of AVX, 3DNow!, x87 control and system instructions follows the processor
-//   manuals' names and operand order where objdump has variants of its own
-//   (kTextExemptMnemonics).
+// - VEX-encoded instructions (AVX, AVX2, FMA, BMI): their lengths are compared, their
+//   text is not. Our VEX text derives from the SSE forms with the extra VEX source, and
+//   encodings without a name of ours print as "(vex)"; objdump names every form and
+//   spells some with predicates in the mnemonic ("vcmpltps"). The crash listings of
+//   this program's code have no VEX instructions (the compilers emit none here).
+// - "3dnow" (0F 0F): AMD's retired 3DNow! operations, decoded for length only.
 // Exit status: 0 when there is no length mismatch and no text mismatch outside the
 // exemptions, 1 otherwise, 2 on a usage or tool error.
 

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Compares the instruction decoder with GNU objdump over our own Brevant.exe builds and
-# Wine's ntdll, kernelbase and user32 for both architectures (see objdump_oracle.cpp).
+# Compares the instruction decoder with GNU objdump over hand-written coverage of the
+# instruction set, our own Brevant.exe builds and Wine's ntdll, kernelbase and user32
+# for both architectures (see objdump_oracle.cpp).
 # Wine's builtin PE DLLs are read where the wine packages install them; a prefix made
 # by the tests holds copies of the same files.
 set -eu
@@ -17,7 +18,15 @@ find_dll() {  # architecture directory, prefix directory, name
     exit 2
 }
 
-files="build/win32/Brevant.exe build/win64/Brevant.exe"
+# Hand-written coverage of the instruction set, assembled and linked for both modes.
+coverage=build/native/x86-coverage
+mkdir -p "$coverage"
+i686-w64-mingw32-as -o "$coverage/coverage32.o" tests/x86/instruction_coverage_32.s
+i686-w64-mingw32-ld -o "$coverage/coverage32.exe" -e start "$coverage/coverage32.o"
+x86_64-w64-mingw32-as -o "$coverage/coverage64.o" tests/x86/instruction_coverage_64.s 2>/dev/null
+x86_64-w64-mingw32-ld -o "$coverage/coverage64.exe" -e start "$coverage/coverage64.o"
+
+files="$coverage/coverage32.exe $coverage/coverage64.exe build/win32/Brevant.exe build/win64/Brevant.exe"
 for name in ntdll.dll kernelbase.dll user32.dll; do
     files="$files $(find_dll x86_64-linux-gnu/wine/x86_64-windows system32 $name)"
     files="$files $(find_dll i386-linux-gnu/wine/i386-windows syswow64 $name)"
