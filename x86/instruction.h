@@ -31,6 +31,24 @@ enum PrefixBit : std::uint16_t {
     kPrefixVex = 1 << 7,
 };
 
+// Segment override prefixes in segment register order (es, cs, ss, ds, fs, gs); -1 for
+// any other byte.
+constexpr int SegmentOfPrefix(std::uint8_t byte) {
+    constexpr std::uint8_t kSegmentPrefixes[6] = {0x26, 0x2E, 0x36, 0x3E, 0x64, 0x65};
+    for (int i = 0; i < 6; ++i)
+        if (kSegmentPrefixes[i] == byte) return i;
+    return -1;
+}
+
+constexpr bool IsLegacyPrefix(std::uint8_t byte) {
+    return SegmentOfPrefix(byte) >= 0 || byte == 0x66 || byte == 0x67 || byte == 0xF0 || byte == 0xF2 || byte == 0xF3;
+}
+
+constexpr std::int64_t SignExtend(std::uint64_t value, unsigned bytes) {
+    const unsigned shift = 64 - 8 * bytes;
+    return static_cast<std::int64_t>(value << shift) >> shift;
+}
+
 struct Instruction {
     std::uint64_t address = 0;
     std::uint8_t length = 0;  // 0 when not valid

@@ -57,30 +57,6 @@ private:
     bool truncated_ = false;
 };
 
-std::int64_t SignExtend(std::uint64_t value, unsigned bytes) {
-    const unsigned shift = 64 - 8 * bytes;
-    return static_cast<std::int64_t>(value << shift) >> shift;
-}
-
-bool IsLegacyPrefix(std::uint8_t byte) {
-    switch (byte) {
-        case 0x26:
-        case 0x2E:
-        case 0x36:
-        case 0x3E:
-        case 0x64:
-        case 0x65:
-        case 0x66:
-        case 0x67:
-        case 0xF0:
-        case 0xF2:
-        case 0xF3:
-            return true;
-        default:
-            return false;
-    }
-}
-
 void ReadPrefixes(ByteCursor& cursor, Instruction& out) {
     const bool mode64 = out.mode == Mode::Bits64;
     std::uint8_t lastRepeat = 0;

@@ -64,11 +64,6 @@ std::uint64_t SizeMask(unsigned bits) {
     return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
 }
 
-std::int64_t SignExtend(std::uint64_t value, unsigned bytes) {
-    const unsigned shift = 64 - 8 * bytes;
-    return static_cast<std::int64_t>(value << shift) >> shift;
-}
-
 const char* GeneralRegister(unsigned number, unsigned bits, bool rexPresent) {
     switch (bits) {
         case 8:
@@ -186,28 +181,11 @@ private:
         const bool mandatory = in_.vexMap == 0 && (in_.mandatoryPrefixUsed || UsesSpecialPrefix());
         int lastOperand = -1, lastSegment = -1, lastAddress = -1, lastRepeat = -1;
         for (int i = 0; i < in_.prefixCount && i < 14; ++i) {
-            switch (in_.prefixBytes[i]) {
-                case 0x66:
-                    lastOperand = i;
-                    break;
-                case 0x67:
-                    lastAddress = i;
-                    break;
-                case 0xF2:
-                case 0xF3:
-                    lastRepeat = i;
-                    break;
-                case 0x26:
-                case 0x2E:
-                case 0x36:
-                case 0x3E:
-                case 0x64:
-                case 0x65:
-                    lastSegment = i;
-                    break;
-                default:
-                    break;
-            }
+            const std::uint8_t byte = in_.prefixBytes[i];
+            if (byte == 0x66) lastOperand = i;
+            if (byte == 0x67) lastAddress = i;
+            if (byte == 0xF2 || byte == 0xF3) lastRepeat = i;
+            if (SegmentOfPrefix(byte) >= 0) lastSegment = i;
         }
         for (int i = 0; i < in_.prefixCount && i < 14; ++i) {
             const std::uint8_t byte = in_.prefixBytes[i];
@@ -238,17 +216,14 @@ private:
                         break;
                     out_.Put(Mode64() ? "addr32 " : "addr16 ");
                     break;
-                case 0x26:
-                case 0x2E:
-                case 0x36:
-                case 0x3E:
-                case 0x64:
-                case 0x65:
-                    if (i == lastSegment && SegmentShownInOperand()) break;
-                    out_.Put(kSegments[SegmentIndex(byte)]);
-                    out_.Put(' ');
-                    break;
                 default:
+                    if (SegmentOfPrefix(byte) >= 0) {
+                        if (i != lastSegment || !SegmentShownInOperand()) {
+                            out_.Put(kSegments[SegmentOfPrefix(byte)]);
+                            out_.Put(' ');
+                        }
+                        break;
+                    }
                     if ((byte & 0xF0) == 0x40) {
                         if (i + 1 != in_.prefixCount)
                             PrintRex(byte);
@@ -278,23 +253,6 @@ private:
         return &entry_ == &tables.SpecialEntry(OpcodeTables::Special::Pause) ||
                &entry_ == &tables.SpecialEntry(OpcodeTables::Special::Endbr64) ||
                &entry_ == &tables.SpecialEntry(OpcodeTables::Special::Endbr32);
-    }
-
-    static unsigned SegmentIndex(std::uint8_t byte) {
-        switch (byte) {
-            case 0x26:
-                return 0;
-            case 0x2E:
-                return 1;
-            case 0x36:
-                return 2;
-            case 0x3E:
-                return 3;
-            case 0x64:
-                return 4;
-            default:
-                return 5;
-        }
     }
 
     bool SegmentShownInOperand() const {
@@ -454,7 +412,7 @@ private:
                 return out_.Hex(in_.immediate);
             case Operand::Ob:
             case Operand::Ov:
-                out_.Put(in_.segment ? kSegments[SegmentIndex(in_.segment)] : "ds");
+                out_.Put(in_.segment ? kSegments[SegmentOfPrefix(in_.segment)] : "ds");
                 out_.Put(':');
                 return out_.Hex(static_cast<std::uint64_t>(in_.displacement) & SizeMask(in_.addressSize));
             case Operand::AL:
@@ -610,7 +568,7 @@ private:
         out_.Put(size);
         out_.Put(" PTR ");
         if (source && in_.segment != 0)
-            out_.Put(kSegments[SegmentIndex(in_.segment)]);
+            out_.Put(kSegments[SegmentOfPrefix(in_.segment)]);
         else
             out_.Put(source ? "ds" : "es");
         out_.Put(":[");
@@ -636,7 +594,7 @@ private:
         }
         const bool segmentShown = in_.segment != 0 && SegmentShownInOperand();
         if (segmentShown) {
-            out_.Put(kSegments[SegmentIndex(in_.segment)]);
+            out_.Put(kSegments[SegmentOfPrefix(in_.segment)]);
             out_.Put(':');
         }
         if (in_.addressSize == 16) return PrintMemory16(segmentShown);

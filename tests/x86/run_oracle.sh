@@ -21,9 +21,9 @@ find_dll() {  # architecture directory, prefix directory, name
 # Hand-written coverage of the instruction set, assembled and linked for both modes.
 coverage=build/native/x86-coverage
 mkdir -p "$coverage"
-i686-w64-mingw32-as -o "$coverage/coverage32.o" tests/x86/instruction_coverage_32.s
+i686-w64-mingw32-as -I tests/x86 -o "$coverage/coverage32.o" tests/x86/instruction_coverage_32.s
 i686-w64-mingw32-ld -o "$coverage/coverage32.exe" -e start "$coverage/coverage32.o"
-x86_64-w64-mingw32-as -o "$coverage/coverage64.o" tests/x86/instruction_coverage_64.s 2>/dev/null
+x86_64-w64-mingw32-as -I tests/x86 -o "$coverage/coverage64.o" tests/x86/instruction_coverage_64.s 2>/dev/null
 x86_64-w64-mingw32-ld -o "$coverage/coverage64.exe" -e start "$coverage/coverage64.o"
 
 files="$coverage/coverage32.exe $coverage/coverage64.exe build/win32/Brevant.exe build/win64/Brevant.exe"
