@@ -187,6 +187,8 @@ private:
             ++decoded_;
             address = instruction.End();
             Remember(instruction);
+            if (IsOneByte(instruction, 0x8D) && instruction.hasMemoryAddress)
+                tableAddresses_[RegNumber(instruction) & 15] = instruction.memoryAddress;
             if (!Continues(instruction, info)) break;
         }
         if (address > start) runs_[start] = address;
@@ -335,8 +337,10 @@ private:
         const Instruction* address = FindBefore(elementIndex, [&](const Instruction& i) {
             return IsOneByte(i, 0x8D) && RegNumber(i) == base && i.hasMemoryAddress;
         });
-        if (address == nullptr) return false;
-        QueueTableTargets(address->memoryAddress, TableBound(SibIndex(*element)), true);
+        // The table address is often loaded once before a loop, outside this run.
+        const std::uint64_t table = address != nullptr ? address->memoryAddress : tableAddresses_[base & 15];
+        if (table == 0) return false;
+        QueueTableTargets(table, TableBound(SibIndex(*element)), true);
         return true;
     }
 
@@ -364,6 +368,7 @@ private:
     std::map<std::uint64_t, std::uint64_t> runs_;  // begin -> end (exclusive)
     std::size_t decoded_ = 0;
     std::array<Instruction, kHistory> history_{};
+    std::array<std::uint64_t, 16> tableAddresses_{};  // last "lea reg,[address]" seen per register
     std::size_t historyCount_ = 0;
 };
 

@@ -221,6 +221,26 @@ TEST(ParseFunctionTest, RelativeJumpTableOf64BitCode) {
     EXPECT_TRUE(info.UnknownTargets.empty());
 }
 
+TEST(ParseFunctionTest, RelativeJumpTableWhoseAddressWasLoadedBeforeALoop) {
+    Code code;
+    code.Bytes({0x48, 0x8D, 0x15});  // lea rdx,[rip+table], then into the loop
+    const std::uint64_t leaOperand = code.Here();
+    code.Dword(0);
+    code.Bytes({0xEB, 0x01, 0xCC});  // jmp over a byte of padding
+    code.Bytes({0x48, 0x63, 0x04, 0x82, 0x48, 0x01, 0xD0, 0xFF, 0xE0, 0xCC});
+    const std::uint64_t case0 = code.Here();
+    code.Bytes({0xB0, 0x00, 0xC3, 0xCC});
+    const std::uint64_t table = code.Here();
+    code.Dword(case0 - table).Dword(0x80000000);
+    code.Patch(leaOperand, table - (leaOperand + 4), 4);
+
+    FunctionAnalysisOptions options;
+    options.mode = Mode::Bits64;
+    const TFunctionInfo info = code.Parse(kBase, options);
+    EXPECT_TRUE(info.Contains(case0));
+    EXPECT_TRUE(info.UnknownTargets.empty());
+}
+
 TEST(ParseFunctionTest, UndecodableEntryAndCodeRunningOffTheEnd) {
     Code invalid;
     invalid.Bytes({0x0F, 0x04});
