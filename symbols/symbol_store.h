@@ -3,6 +3,7 @@
 // offsets from the module's image base. A store is checked in full when it is opened, so
 // every lookup afterwards is a plain binary search that cannot run off its tables.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>

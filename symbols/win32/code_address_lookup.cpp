@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <iterator>
+
 #include "symbols/win32/module_symbols.h"
 
 namespace brevant::symbols {

@@ -8,9 +8,11 @@ the same function start and name as nm (the symbol at or before the address), an
 unit (source file name without folder and extension) and line as `addr2line -f -C`.
 
 The stripped executables answer through symdump, which reads the embedded store natively;
-the 64-bit host also answers for itself at run time under wine64, through the lookups a
-crash report uses. Exit code 0 when no answer disagrees."""
+the host also answers for itself at run time under Wine, through the lookups a crash
+report uses (64-bit always, 32-bit where 32-bit Wine can run). symdump must refuse a file
+without a store and one whose store is damaged. Exit code 0 when no answer disagrees."""
 
+import os
 import re
 import subprocess
 import sys
@@ -105,16 +107,16 @@ def symdump_answers(image, addresses):
     return answers
 
 
-def host_answers(image, base, addresses):
-    """The 64-bit lookup host describes the addresses of its own code under wine64."""
+def host_answers(bits, image, base, addresses):
+    """The lookup host describes the addresses of its own code under Wine."""
     from wine_prefix import WinePrefix, windows_path
-    prefix = WinePrefix(64)
+    prefix = WinePrefix(bits)
     prefix.ensure_created()
     try:
         with tempfile.TemporaryDirectory(dir=BUILD) as work:
             request, reply = Path(work) / "addresses.txt", Path(work) / "answers.txt"
             request.write_text("".join(f"{address - base:x}\n" for address in addresses))
-            completed = prefix.run([str(image), windows_path(request), windows_path(reply)], timeout=600)
+            completed = prefix.run([str(image), windows_path(request), windows_path(reply)], timeout=1800)
             if completed.returncode != 0:
                 raise RuntimeError(f"lookup host failed with exit code {completed.returncode}")
             answers = {}
@@ -158,18 +160,52 @@ def check(label, bits, debug_image, answer):
     return not found
 
 
+def symdump_refuses(label, image):
+    completed = subprocess.run([str(SYMDUMP), "--info", str(image)], capture_output=True, text=True)
+    refused = completed.returncode != 0 and "no readable symbol store" in completed.stderr
+    print(f"symdump on {label}: {'refused' if refused else 'NOT REFUSED'} ({completed.stderr.strip()})")
+    return refused
+
+
+def damaged_copy(image, packed_store, directory):
+    """A copy of the program with bytes in the middle of its packed store changed."""
+    data = bytearray(image.read_bytes())
+    store = packed_store.read_bytes()
+    at = data.find(store[:64])
+    if at < 0:
+        raise RuntimeError(f"the packed store is not found in {image}")
+    for offset in range(at + len(store) // 2, at + len(store) // 2 + 16):
+        data[offset] ^= 0x5A
+    copy = Path(directory) / "Brevant-damaged.exe"
+    copy.write_bytes(data)
+    return copy
+
+
+def can_run_32_bit():
+    return os.path.exists("/proc/sys/fs/binfmt_misc/qemu-i386") or os.uname().machine == "i686"
+
+
 def main():
     passed = True
+    out = BUILD / "win64"
+    passed &= symdump_refuses("the first link (no store)", out / "launcher" / "Brevant_first_link" / "Brevant.exe")
+    with tempfile.TemporaryDirectory(dir=BUILD) as work:
+        passed &= symdump_refuses("a copy with a damaged store", damaged_copy(out / "debug" / "Brevant.exe",
+                                                                          out / "launcher" / "Brevant_symbols" / "Brevant.qrx", work))
     for bits in (32, 64):
         out = BUILD / f"win{bits}"
         for name, shipped in (("Brevant", out / "Brevant.exe"), ("lookup_host", out / "tests" / "lookup_host.exe")):
             debug = shipped.parent / "debug" / shipped.name
             passed &= check(f"{name} {bits}-bit, symdump on the stripped file", bits, debug,
                             lambda base, addresses, shipped=shipped: symdump_answers(shipped, addresses))
-    host = BUILD / "win64" / "tests" / "lookup_host.exe"
-    passed &= check("lookup_host 64-bit, its own lookups at run time under wine64", 64,
-                    host.parent / "debug" / host.name,
-                    lambda base, addresses: host_answers(host, base, addresses))
+    for bits in (64, 32):
+        if bits == 32 and not can_run_32_bit():
+            print("!!! lookup_host 32-bit at run time SKIPPED: 32-bit programs cannot run here")
+            continue
+        host = BUILD / f"win{bits}" / "tests" / "lookup_host.exe"
+        passed &= check(f"lookup_host {bits}-bit, its own lookups at run time under Wine", bits,
+                        host.parent / "debug" / host.name,
+                        lambda base, addresses, bits=bits, host=host: host_answers(bits, host, base, addresses))
     return 0 if passed else 1
 
 
