@@ -192,6 +192,20 @@ const OpcodeEntry* ApplySpecialForms(const OpcodeTables& tables, const OpcodeEnt
     return entry;
 }
 
+// VEX forms chosen by ModR/M: groups by its reg field, and vmovss and vmovsd between
+// registers, which take the upper part from VEX.vvvv.
+const OpcodeEntry* ApplyVexSpecialForms(const OpcodeTables& tables, const OpcodeEntry* entry, const Instruction& out) {
+    if (const OpcodeEntry* member = tables.VexGroupMember(out.vexMap, out.opcode, out.mandatoryPrefix, out.Reg()))
+        return member;
+    if (out.vexMap != 1 || out.Mod() != 3) return entry;
+    if ((out.opcode == 0x12 || out.opcode == 0x16) && out.mandatoryPrefix == 0)
+        return &tables.SpecialEntry(out.opcode == 0x12 ? Special::Vmovhlps : Special::Vmovlhps);
+    if ((out.opcode != 0x10 && out.opcode != 0x11) || out.mandatoryPrefix < 2) return entry;
+    const bool single = out.mandatoryPrefix == 2;
+    if (out.opcode == 0x10) return &tables.SpecialEntry(single ? Special::VmovssLoad : Special::VmovsdLoad);
+    return &tables.SpecialEntry(single ? Special::VmovssStore : Special::VmovsdStore);
+}
+
 // A mandatory prefix selects SSE forms; where 66 leaves the instruction as it is without
 // it (bsf, movbe), it still sets the operand size.
 bool UsesMandatoryPrefix(const OpcodeTables& tables, const OpcodeSlot& slot, const Instruction& out) {
@@ -360,7 +374,7 @@ void SetRelativeTarget(const OpcodeEntry& entry, Instruction& out) {
 }
 
 void SetFlow(const OpcodeEntry& entry, Instruction& out) {
-    const std::uint16_t flags = entry.flags;
+    const std::uint32_t flags = entry.flags;
     if (flags & kCall)
         out.flow = Flow::Call;
     else if (flags & kJump)
@@ -406,6 +420,7 @@ bool Decode(ByteCursor& cursor, Instruction& out) {
             out.hasModRM = true;
             out.modrm = cursor.Next();
         }
+        entry = ApplyVexSpecialForms(tables, entry, out);
         static const OpcodeSlot vexSlot{SlotKind::Prefixed};
         slot = &vexSlot;
     } else {

@@ -17,7 +17,11 @@ constexpr const char* kRegisters64[16] = {"rax", "rcx", "rdx", "rbx", "rsp", "rb
                                           "r8",  "r9",  "r10", "r11", "r12", "r13", "r14", "r15"};
 constexpr const char* kSegments[8] = {"es", "cs", "ss", "ds", "fs", "gs", "?", "?"};
 constexpr const char* kAddress16[8] = {"bx+si", "bx+di", "bp+si", "bp+di", "si", "di", "bp", "bx"};
-constexpr std::string_view kComparePredicates[8] = {"eq", "lt", "le", "unord", "neq", "nlt", "nle", "ord"};
+// Predicates of cmpps and friends; the VEX forms know all 32.
+constexpr std::string_view kComparePredicates[32] = {
+    "eq",     "lt",     "le",    "unord",  "neq",    "nlt",      "nle",    "ord",   "eq_uq",   "nge",    "ngt",
+    "false",  "neq_oq", "ge",    "gt",     "true",   "eq_os",    "lt_oq",  "le_oq", "unord_s", "neq_us", "nlt_uq",
+    "nle_uq", "ord_s",  "eq_us", "nge_uq", "ngt_uq", "false_os", "neq_os", "ge_oq", "gt_oq",   "true_us"};
 
 // A bounded text builder over the caller's buffer: no allocation.
 class TextWriter {
@@ -113,8 +117,7 @@ private:
     bool MemoryForm() const { return in_.hasModRM && in_.Mod() != 3; }
 
     bool PredicateInMnemonic() const {
-        if (in_.vexMap != 0) return false;
-        if (in_.map == OpcodeMap::TwoByte && in_.opcode == 0xC2) return in_.immediate < 8;
+        if (in_.map == OpcodeMap::TwoByte && in_.opcode == 0xC2) return in_.immediate < (in_.vexMap != 0 ? 32u : 8u);
         return in_.map == OpcodeMap::ThreeByte3A && in_.opcode == 0x44 && (in_.immediate & 0xEE) == 0;
     }
 
@@ -263,7 +266,10 @@ private:
 
     void PrintMnemonic() {
         std::string_view mnemonic = entry_.mnemonic;
-        if (entry_.flags & kSizeMnemonic) {
+        if (entry_.flags & kVexWMnemonic) {
+            const std::size_t slash = mnemonic.find('/');
+            mnemonic = in_.vexW ? mnemonic.substr(slash + 1) : mnemonic.substr(0, slash);
+        } else if (entry_.flags & kSizeMnemonic) {
             const std::size_t first = mnemonic.find('/');
             const std::size_t second = mnemonic.find('/', first + 1);
             if (in_.operandSize == 16)
@@ -296,7 +302,8 @@ private:
     // Names that REX.W changes.
     static std::string_view WideForm(std::string_view mnemonic) {
         constexpr std::pair<std::string_view, std::string_view> kWide[] = {
-            {"movd", "movq"}, {"pextrd", "pextrq"}, {"pinsrd", "pinsrq"}, {"cmpxchg8b", "cmpxchg16b"}};
+            {"movd", "movq"},       {"pextrd", "pextrq"},   {"pinsrd", "pinsrq"},       {"vmovd", "vmovq"},
+            {"vpextrd", "vpextrq"}, {"vpinsrd", "vpinsrq"}, {"cmpxchg8b", "cmpxchg16b"}};
         for (const auto& [narrow, wide] : kWide)
             if (mnemonic == narrow) return wide;
         return mnemonic;
@@ -304,10 +311,12 @@ private:
 
     // cmpps and pclmulqdq with an immediate that names a predicate print it in the name.
     void PrintPredicateMnemonic(std::string_view mnemonic) {
+        const std::size_t stem = mnemonic.find(in_.opcode == 0xC2 ? "cmp" : "pclmul");
+        out_.Put(mnemonic.substr(0, stem));  // the "v" of VEX forms
         if (in_.opcode == 0xC2) {
             out_.Put("cmp");
             out_.Put(kComparePredicates[in_.immediate]);
-            return out_.Put(mnemonic.substr(3));
+            return out_.Put(mnemonic.substr(stem + 3));
         }
         out_.Put("pclmul");
         out_.Put(in_.immediate & 0x01 ? "hq" : "lq");
@@ -318,7 +327,7 @@ private:
     unsigned VectorRegisterBits(Operand operand) const {
         const bool alwaysXmm = operand == Operand::Vo || operand == Operand::Ho || operand == Operand::Uo ||
                                operand == Operand::Wo || operand == Operand::Wq || operand == Operand::Wd ||
-                               operand == Operand::Ww || operand == Operand::Wb;
+                               operand == Operand::Ww || operand == Operand::Wb || operand == Operand::Ws;
         return (in_.vexLong && !alwaysXmm) ? 256 : 128;
     }
 
@@ -497,6 +506,8 @@ private:
             case Operand::Wd:
             case Operand::Ww:
             case Operand::Wb:
+            case Operand::Ws:
+            case Operand::Wdup:
                 if (MemoryForm()) return PrintMemory(VectorMemorySize(operand));
                 return PrintVectorRegister(RmField(), VectorRegisterBits(operand));
             case Operand::Lx:
@@ -509,6 +520,11 @@ private:
     }
 
     const char* VectorMemorySize(Operand operand) const {
+        if ((entry_.flags & kVexDoubling) && in_.vexLong) {
+            if (operand == Operand::Wq) return "XMMWORD";
+            if (operand == Operand::Wd) return "QWORD";
+            if (operand == Operand::Ww) return "DWORD";
+        }
         switch (operand) {
             case Operand::Wq:
                 return "QWORD";
@@ -518,6 +534,10 @@ private:
                 return "WORD";
             case Operand::Wb:
                 return "BYTE";
+            case Operand::Ws:
+                return in_.vexW ? "QWORD" : "DWORD";
+            case Operand::Wdup:
+                return in_.vexLong ? "YMMWORD" : "QWORD";
             case Operand::Wo:
                 return "XMMWORD";
             default:

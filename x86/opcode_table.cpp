@@ -36,14 +36,14 @@ constexpr OperandName kOperandNames[] = {
     {"Qd", Operand::Qd},    {"Nq", Operand::Nq},     {"Vx", Operand::Vx},      {"Vo", Operand::Vo},
     {"Hx", Operand::Hx},    {"Ho", Operand::Ho},     {"Ux", Operand::Ux},      {"Uo", Operand::Uo},
     {"Wx", Operand::Wx},    {"Wo", Operand::Wo},     {"Wq", Operand::Wq},      {"Wd", Operand::Wd},
-    {"Ww", Operand::Ww},    {"Wb", Operand::Wb},     {"Lx", Operand::Lx},      {"Xmm0", Operand::Xmm0},
-    {"Hy", Operand::Hy},
+    {"Ww", Operand::Ww},    {"Wb", Operand::Wb},     {"Ws", Operand::Ws},      {"Wdup", Operand::Wdup},
+    {"Lx", Operand::Lx},    {"Xmm0", Operand::Xmm0}, {"Hy", Operand::Hy},
 };
 
 struct Definition {
     std::uint8_t opcode;
     std::string_view text;
-    std::uint16_t flags = 0;
+    std::uint32_t flags = 0;
 };
 
 // One-byte map. Groups read "member|member|...: shared operands"; a member without
@@ -487,7 +487,7 @@ std::array<std::string_view, count> Split(std::string_view text, char separator)
 
 bool NeedsModRM(Operand operand) {
     const auto in = [operand](Operand first, Operand last) { return operand >= first && operand <= last; };
-    return (in(Operand::Eb, Operand::Mp) || in(Operand::Sw, Operand::Dy) || in(Operand::Pq, Operand::Wb)) &&
+    return (in(Operand::Eb, Operand::Mp) || in(Operand::Sw, Operand::Dy) || in(Operand::Pq, Operand::Wdup)) &&
            operand != Operand::Hx && operand != Operand::Ho;
 }
 
@@ -515,10 +515,19 @@ public:
         Slot(OpcodeMap::OneByte, 0xC4) = {SlotKind::Vex, AddEntry("les Gv,Mp", "", kInvalid64), 0, kModRM};
         Slot(OpcodeMap::OneByte, 0xC5) = {SlotKind::Vex, AddEntry("lds Gv,Mp", "", kInvalid64), 0, kModRM};
         const std::pair<OpcodeTables::Special, std::string_view> specials[] = {
-            {OpcodeTables::Special::Movsxd, "movsxd Gv,Ed"},   {OpcodeTables::Special::Nop, "nop"},
-            {OpcodeTables::Special::Pause, "pause"},           {OpcodeTables::Special::Movhlps, "movhlps Vx,Ux"},
-            {OpcodeTables::Special::Movlhps, "movlhps Vx,Ux"}, {OpcodeTables::Special::Endbr64, "endbr64"},
+            {OpcodeTables::Special::Movsxd, "movsxd Gv,Ed"},
+            {OpcodeTables::Special::Nop, "nop"},
+            {OpcodeTables::Special::Pause, "pause"},
+            {OpcodeTables::Special::Movhlps, "movhlps Vx,Ux"},
+            {OpcodeTables::Special::Movlhps, "movlhps Vx,Ux"},
+            {OpcodeTables::Special::Endbr64, "endbr64"},
             {OpcodeTables::Special::Endbr32, "endbr32"},
+            {OpcodeTables::Special::VmovssLoad, "vmovss Vx,Hx,Ux"},
+            {OpcodeTables::Special::VmovssStore, "vmovss Ux,Hx,Vx"},
+            {OpcodeTables::Special::VmovsdLoad, "vmovsd Vx,Hx,Ux"},
+            {OpcodeTables::Special::VmovsdStore, "vmovsd Ux,Hx,Vx"},
+            {OpcodeTables::Special::Vmovhlps, "vmovhlps Vx,Hx,Ux"},
+            {OpcodeTables::Special::Vmovlhps, "vmovlhps Vx,Hx,Ux"},
         };
         for (const auto& [which, text] : specials) tables_.special_[static_cast<int>(which)] = AddEntry(text, "", 0);
 
@@ -547,13 +556,13 @@ private:
     std::string_view Keep(std::string text) { return tables_.names_.emplace_back(std::move(text)); }
 
     // Adds one entry from "mnemonic operands" (operands falling back to `shared`).
-    std::uint16_t AddEntry(std::string_view member, std::string_view shared, std::uint16_t flags) {
+    std::uint16_t AddEntry(std::string_view member, std::string_view shared, std::uint32_t flags) {
         const std::uint16_t index = tables_.entryCount_++;
         FillEntry(tables_.entries_[index], member, shared, flags);
         return index;
     }
 
-    static void FillEntry(OpcodeEntry& entry, std::string_view member, std::string_view shared, std::uint16_t flags) {
+    static void FillEntry(OpcodeEntry& entry, std::string_view member, std::string_view shared, std::uint32_t flags) {
         member = Trim(member);
         if (member.empty()) return;
         const std::size_t blank = member.find(' ');
@@ -576,11 +585,11 @@ private:
 
     void DefineEntry(OpcodeMap map, const Definition& d) {
         const std::uint16_t index = AddEntry(d.text, "", d.flags);
-        Slot(map, d.opcode) = {SlotKind::Entry, index, 0, static_cast<std::uint16_t>(tables_.entries_[index].flags)};
+        Slot(map, d.opcode) = {SlotKind::Entry, index, 0, tables_.entries_[index].flags};
     }
 
     // Eight consecutive entries from "m0|m1|...|m7: shared".
-    std::uint16_t AddGroupEntries(std::string_view text, std::uint16_t flags) {
+    std::uint16_t AddGroupEntries(std::string_view text, std::uint32_t flags) {
         const std::size_t colon = text.find(':');
         const std::string_view shared = colon == std::string_view::npos ? "" : Trim(text.substr(colon + 1));
         const auto members = Split<8>(text.substr(0, colon), '|');
@@ -593,7 +602,7 @@ private:
         Slot(map, d.opcode) = {SlotKind::Group, AddGroupEntries(d.text, d.flags), 0, kModRM};
     }
 
-    void SetGroupMemberFlags(OpcodeMap map, unsigned opcode, unsigned reg, std::uint16_t flags) {
+    void SetGroupMemberFlags(OpcodeMap map, unsigned opcode, unsigned reg, std::uint32_t flags) {
         tables_.entries_[Slot(map, opcode).index + reg].flags |= flags;
     }
 
@@ -625,7 +634,7 @@ private:
             tables_.entryCount_ += 64;
             slot.registerForms = first + 1;
         }
-        const std::uint16_t inheritedFlags =
+        const std::uint32_t inheritedFlags =
             tables_.entries_[slot.index + ((d.first >> 3) & 7)].flags & (kDefault64 | kForce64);
         for (unsigned modrm = d.first; modrm <= d.last; ++modrm)
             FillEntry(tables_.entries_[slot.registerForms - 1 + (modrm & 0x3F)], d.text, "", inheritedFlags);
@@ -688,38 +697,34 @@ private:
     // the extra source register from VEX.vvvv.
     void BuildVex() {
         constexpr std::string_view twoOperandForms[] = {
-            "movups",          "movupd",    "movss",     "movsd",     "movaps",    "movapd",
-            "movdqa",          "movdqu",    "movd",      "movq",      "ucomiss",   "ucomisd",
-            "comiss",          "comisd",    "sqrtps",    "sqrtpd",    "rsqrtps",   "rcpps",
-            "cvtdq2ps",        "cvtps2dq",  "cvttps2dq", "cvtps2pd",  "cvtpd2ps",  "cvttpd2dq",
-            "cvtdq2pd",        "cvtpd2dq",  "pshufd",    "pshufhw",   "pshuflw",   "movmskps",
-            "movmskpd",        "pmovmskb",  "ptest",     "lddqu",     "movntdqa",  "movntps",
-            "movntpd",         "movntdq",   "pextrw",    "pextrb",    "pextrd",    "extractps",
-            "roundps",         "roundpd",   "movlps",    "movlpd",    "movhps",    "movhpd",
-            "movsldup",        "movshdup",  "movddup",   "pabsb",     "pabsw",     "pabsd",
-            "pmovsxbw",        "pmovsxbd",  "pmovsxbq",  "pmovsxwd",  "pmovsxwq",  "pmovsxdq",
-            "pmovzxbw",        "pmovzxbd",  "pmovzxbq",  "pmovzxwd",  "pmovzxwq",  "pmovzxdq",
-            "phminposuw",      "cvttss2si", "cvttsd2si", "cvtss2si",  "cvtsd2si",  "aesimc",
-            "aeskeygenassist", "pcmpestrm", "pcmpestri", "pcmpistrm", "pcmpistri", "maskmovdqu"};
+            "movups",    "movupd",    "movss",    "movsd",    "movaps",          "movapd",    "movdqa",     "movdqu",
+            "movd",      "movq",      "ucomiss",  "ucomisd",  "comiss",          "comisd",    "sqrtps",     "sqrtpd",
+            "rsqrtps",   "rcpps",     "cvtdq2ps", "cvtps2dq", "cvttps2dq",       "cvtps2pd",  "cvtpd2ps",   "cvttpd2dq",
+            "cvtdq2pd",  "cvtpd2dq",  "pshufd",   "pshufhw",  "pshuflw",         "movmskps",  "movmskpd",   "pmovmskb",
+            "ptest",     "lddqu",     "movntdqa", "movntps",  "movntpd",         "movntdq",   "pextrw",     "pextrb",
+            "pextrd",    "extractps", "roundps",  "roundpd",  "movsldup",        "movshdup",  "movddup",    "pabsb",
+            "pabsw",     "pabsd",     "pmovsxbw", "pmovsxbd", "pmovsxbq",        "pmovsxwd",  "pmovsxwq",   "pmovsxdq",
+            "pmovzxbw",  "pmovzxbd",  "pmovzxbq", "pmovzxwd", "pmovzxwq",        "pmovzxdq",  "phminposuw", "cvttss2si",
+            "cvttsd2si", "cvtss2si",  "cvtsd2si", "aesimc",   "aeskeygenassist", "pcmpestrm", "pcmpestri",  "pcmpistrm",
+            "pcmpistri", "maskmovdqu"};
         const OpcodeMap legacyMaps[3] = {OpcodeMap::TwoByte, OpcodeMap::ThreeByte38, OpcodeMap::ThreeByte3A};
         for (unsigned map = 0; map < 3; ++map) {
             for (unsigned opcode = 0; opcode < 256; ++opcode) {
                 const OpcodeSlot& slot = Slot(legacyMaps[map], opcode);
-                if (slot.kind != SlotKind::Prefixed && slot.kind != SlotKind::PrefixedGroup) continue;
+                if (slot.kind != SlotKind::Prefixed) continue;
                 for (unsigned prefix = 0; prefix < 4; ++prefix) {
-                    if (slot.kind != SlotKind::Prefixed) continue;
                     const OpcodeEntry& legacy = tables_.entries_[slot.index + prefix];
                     // Implicit-xmm0 blends have VEX forms of their own (is4 operand).
                     if (!legacy.Valid() || !IsSseEntry(legacy) || HasOperand(legacy, Operand::Xmm0)) continue;
                     OpcodeEntry& vex = tables_.vex_[map][opcode][prefix];
                     vex.mnemonic = Keep("v" + std::string(legacy.mnemonic));
                     vex.flags = legacy.flags | kModRM;
-                    bool twoOperand = false;
-                    for (std::string_view name : twoOperandForms) twoOperand |= name == legacy.mnemonic;
+                    if (IsOneOf(legacy.mnemonic, kDoubling)) vex.flags |= kVexDoubling;
+                    const bool twoOperand = IsOneOf(legacy.mnemonic, twoOperandForms);
                     const bool insertSource = !twoOperand && IsVector(legacy.operands[0]);
                     unsigned out = 0;
                     for (unsigned i = 0; i < 4 && legacy.operands[i] != Operand::None && out < 4; ++i) {
-                        vex.operands[out++] = legacy.operands[i];
+                        vex.operands[out++] = VexOperand(legacy, i);
                         if (i == 0 && insertSource && out < 4) vex.operands[out++] = Operand::Hx;
                     }
                 }
@@ -732,22 +737,111 @@ private:
             unsigned prefix;
             std::string_view text;
         } vexOnly[] = {
-            {2, 0x18, 1, "vbroadcastss Vx,Wd"},      {2, 0x19, 1, "vbroadcastsd Vx,Wq"},
-            {2, 0x58, 1, "vpbroadcastd Vx,Wd"},      {2, 0x59, 1, "vpbroadcastq Vx,Wq"},
-            {2, 0x78, 1, "vpbroadcastb Vx,Wb"},      {2, 0x79, 1, "vpbroadcastw Vx,Ww"},
-            {2, 0x36, 1, "vpermd Vx,Hx,Wx"},         {2, 0x16, 1, "vpermps Vx,Hx,Wx"},
-            {2, 0x45, 1, "vpsrlvd Vx,Hx,Wx"},        {2, 0x47, 1, "vpsllvd Vx,Hx,Wx"},
-            {2, 0xF2, 0, "andn Gy,Hy,Ey"},           {2, 0xF7, 0, "bextr Gy,Ey,Hy"},
-            {2, 0xF7, 1, "shlx Gy,Ey,Hy"},           {2, 0xF7, 2, "sarx Gy,Ey,Hy"},
-            {2, 0xF7, 3, "shrx Gy,Ey,Hy"},           {2, 0xF5, 0, "bzhi Gy,Ey,Hy"},
-            {3, 0x00, 1, "vpermq Vx,Wx,Ib"},         {3, 0x01, 1, "vpermpd Vx,Wx,Ib"},
-            {3, 0x18, 1, "vinsertf128 Vx,Hx,Wo,Ib"}, {3, 0x19, 1, "vextractf128 Wo,Vx,Ib"},
-            {3, 0x38, 1, "vinserti128 Vx,Hx,Wo,Ib"}, {3, 0x39, 1, "vextracti128 Wo,Vx,Ib"},
-            {3, 0x06, 1, "vperm2f128 Vx,Hx,Wx,Ib"},  {3, 0x46, 1, "vperm2i128 Vx,Hx,Wx,Ib"},
-            {3, 0x4A, 1, "vblendvps Vx,Hx,Wx,Lx"},   {3, 0x4B, 1, "vblendvpd Vx,Hx,Wx,Lx"},
-            {3, 0x4C, 1, "vpblendvb Vx,Hx,Wx,Lx"},   {3, 0xF0, 3, "rorx Gy,Ey,Ib"},
+            {2, 0x18, 1, "vbroadcastss Vx,Wd"},     {2, 0x19, 1, "vbroadcastsd Vx,Wq"},
+            {2, 0x58, 1, "vpbroadcastd Vx,Wd"},     {2, 0x59, 1, "vpbroadcastq Vx,Wq"},
+            {2, 0x78, 1, "vpbroadcastb Vx,Wb"},     {2, 0x79, 1, "vpbroadcastw Vx,Ww"},
+            {2, 0x36, 1, "vpermd Vx,Hx,Wx"},        {2, 0x16, 1, "vpermps Vx,Hx,Wx"},
+            {2, 0x46, 1, "vpsravd Vx,Hx,Wx"},       {2, 0x0C, 1, "vpermilps Vx,Hx,Wx"},
+            {2, 0x0D, 1, "vpermilpd Vx,Hx,Wx"},     {3, 0x04, 1, "vpermilps Vx,Wx,Ib"},
+            {3, 0x05, 1, "vpermilpd Vx,Wx,Ib"},     {2, 0x0E, 1, "vtestps Vx,Wx"},
+            {2, 0x0F, 1, "vtestpd Vx,Wx"},          {2, 0x2C, 1, "vmaskmovps Vx,Hx,Mx"},
+            {2, 0x2D, 1, "vmaskmovpd Vx,Hx,Mx"},    {2, 0x2E, 1, "vmaskmovps Mx,Hx,Vx"},
+            {2, 0x2F, 1, "vmaskmovpd Mx,Hx,Vx"},    {2, 0x5A, 1, "vbroadcasti128 Vx,Wo"},
+            {2, 0x1A, 1, "vbroadcastf128 Vx,Wo"},   {3, 0x02, 1, "vpblendd Vx,Hx,Wx,Ib"},
+            {2, 0xF2, 0, "andn Gy,Hy,Ey"},          {2, 0xF7, 0, "bextr Gy,Ey,Hy"},
+            {2, 0xF7, 1, "shlx Gy,Ey,Hy"},          {2, 0xF7, 2, "sarx Gy,Ey,Hy"},
+            {2, 0xF7, 3, "shrx Gy,Ey,Hy"},          {2, 0xF5, 0, "bzhi Gy,Ey,Hy"},
+            {2, 0xF5, 3, "pdep Gy,Hy,Ey"},          {2, 0xF5, 2, "pext Gy,Hy,Ey"},
+            {2, 0xF6, 3, "mulx Gy,Hy,Ey"},          {3, 0x00, 1, "vpermq Vx,Wx,Ib"},
+            {3, 0x01, 1, "vpermpd Vx,Wx,Ib"},       {3, 0x18, 1, "vinsertf128 Vx,Hx,Wo,Ib"},
+            {3, 0x19, 1, "vextractf128 Wo,Vx,Ib"},  {3, 0x38, 1, "vinserti128 Vx,Hx,Wo,Ib"},
+            {3, 0x39, 1, "vextracti128 Wo,Vx,Ib"},  {3, 0x06, 1, "vperm2f128 Vx,Hx,Wx,Ib"},
+            {3, 0x46, 1, "vperm2i128 Vx,Hx,Wx,Ib"}, {3, 0x4A, 1, "vblendvps Vx,Hx,Wx,Lx"},
+            {3, 0x4B, 1, "vblendvpd Vx,Hx,Wx,Lx"},  {3, 0x4C, 1, "vpblendvb Vx,Hx,Wx,Lx"},
+            {3, 0xF0, 3, "rorx Gy,Ey,Ib"},
         };
-        for (const auto& v : vexOnly) FillEntry(tables_.vex_[v.map - 1][v.opcode][v.prefix], v.text, "", kVexOnly);
+        for (const auto& v : vexOnly) FillEntry(tables_.vex_[v.map - 1][v.opcode][v.prefix], v.text, "", 0);
+        // Forms named by VEX.W, and the half-precision conversions, whose memory side
+        // doubles with VEX.L.
+        const struct {
+            unsigned map;
+            std::uint8_t opcode;
+            std::string_view text;
+            std::uint32_t flags;
+        } vexFlagged[] = {
+            {2, 0x45, "vpsrlvd/vpsrlvq Vx,Hx,Wx", kVexWMnemonic},
+            {2, 0x47, "vpsllvd/vpsllvq Vx,Hx,Wx", kVexWMnemonic},
+            {2, 0x8C, "vpmaskmovd/vpmaskmovq Vx,Hx,Mx", kVexWMnemonic},
+            {2, 0x8E, "vpmaskmovd/vpmaskmovq Mx,Hx,Vx", kVexWMnemonic},
+            {2, 0x13, "vcvtph2ps Vx,Wq", kVexDoubling},
+            {3, 0x1D, "vcvtps2ph Wq,Vx,Ib", kVexDoubling},
+        };
+        for (const auto& v : vexFlagged) FillEntry(tables_.vex_[v.map - 1][v.opcode][1], v.text, "", v.flags);
+        BuildFusedMultiplyAdd();
+        const struct {
+            unsigned map;
+            std::uint8_t opcode;
+            std::uint8_t prefix;
+            std::string_view text;
+        } vexGroups[] = {
+            {1, 0x71, 1, "||vpsrlw||vpsraw||vpsllw|: Hx,Ux,Ib"},
+            {1, 0x72, 1, "||vpsrld||vpsrad||vpslld|: Hx,Ux,Ib"},
+            {1, 0x73, 1, "||vpsrlq|vpsrldq|||vpsllq|vpslldq: Hx,Ux,Ib"},
+            {2, 0xF3, 0, "|blsr|blsmsk|blsi||||: Hy,Ey"},
+            {1, 0xAE, 0, "||vldmxcsr Md|vstmxcsr Md||||"},
+        };
+        for (const auto& g : vexGroups)
+            tables_.vexGroups_[g.map - 1][g.opcode] = {AddGroupEntries(g.text, kModRM), g.prefix};
+    }
+
+    // vfmadd132ps and its 59 relatives: the operation by the opcode's low nibble, the
+    // operand order (132, 213, 231) by its high nibble, single or double by VEX.W.
+    void BuildFusedMultiplyAdd() {
+        constexpr std::string_view operations[10] = {"fmaddsub", "fmsubadd", "fmadd",  "fmadd",  "fmsub",
+                                                     "fmsub",    "fnmadd",   "fnmadd", "fnmsub", "fnmsub"};
+        constexpr std::pair<std::uint8_t, std::string_view> orders[3] = {{0x90, "132"}, {0xA0, "213"}, {0xB0, "231"}};
+        for (const auto& [row, order] : orders) {
+            for (unsigned low = 6; low < 16; ++low) {
+                const bool scalar = low >= 8 && (low & 1);
+                const std::string name = "v" + std::string(operations[low - 6]) + std::string(order);
+                const std::string text =
+                    scalar ? name + "ss/" + name + "sd Vx,Hx,Ws" : name + "ps/" + name + "pd Vx,Hx,Wx";
+                FillEntry(tables_.vex_[1][row + low][1], Keep(text), "", kVexWMnemonic);
+            }
+        }
+    }
+
+    static constexpr std::string_view kShiftByVector[] = {"psrlw", "psrld", "psrlq", "psraw",
+                                                          "psrad", "psllw", "pslld", "psllq"};
+    static constexpr std::string_view kNarrowResult[] = {"cvtpd2dq", "cvttpd2dq", "cvtpd2ps"};
+    static constexpr std::string_view kDoubling[] = {"pmovsxbw", "pmovsxbd", "pmovsxbq", "pmovsxwd", "pmovsxwq",
+                                                     "pmovsxdq", "pmovzxbw", "pmovzxbd", "pmovzxbq", "pmovzxwd",
+                                                     "pmovzxwq", "pmovzxdq", "cvtps2pd", "cvtdq2pd"};
+
+    template <std::size_t count>
+    static bool IsOneOf(std::string_view name, const std::string_view (&names)[count]) {
+        for (std::string_view candidate : names)
+            if (candidate == name) return true;
+        return false;
+    }
+
+    // The VEX form of an SSE operand: VEX.L widens what SSE keeps at 128 bits, except
+    // a shift count, the result of a narrowing conversion, and vmovddup's source.
+    static Operand VexOperand(const OpcodeEntry& legacy, unsigned index) {
+        const Operand operand = legacy.operands[index];
+        if (index == 0 && operand == Operand::Vx && IsOneOf(legacy.mnemonic, kNarrowResult)) return Operand::Vo;
+        if (operand == Operand::Wx && IsOneOf(legacy.mnemonic, kShiftByVector)) return Operand::Wo;
+        if (operand == Operand::Wq && legacy.mnemonic == "movddup") return Operand::Wdup;
+        switch (operand) {
+            case Operand::Vo:
+                return Operand::Vx;
+            case Operand::Wo:
+                return Operand::Wx;
+            case Operand::Uo:
+                return Operand::Ux;
+            default:
+                return operand;
+        }
     }
 
     static bool IsVector(Operand operand) {

@@ -100,13 +100,15 @@ enum class Operand : std::uint8_t {
     Wd,
     Ww,
     Wb,
+    Ws,    // scalar: dword, or qword with VEX.W
+    Wdup,  // vmovddup: a qword, or with VEX.L a whole ymm
     Lx,
     Xmm0,
     Hy,  // a general register from VEX.vvvv
     Count
 };
 
-enum OpcodeFlag : std::uint16_t {
+enum OpcodeFlag : std::uint32_t {
     kModRM = 1 << 0,
     kInvalid64 = 1 << 1,      // not encodable in 64-bit mode
     kOnly64 = 1 << 2,         // only in 64-bit mode
@@ -122,13 +124,14 @@ enum OpcodeFlag : std::uint16_t {
     kStop = 1 << 12,          // execution never continues after it (ud2, hlt)
     kNoSize = 1 << 13,        // memory operand printed without a size (lea, fxsave)
     kSizeMnemonic = 1 << 14,  // mnemonic picks a form by operand size ("cwde|cbw|cdqe")
-    kVexOnly = 1 << 15,
+    kVexWMnemonic = 1 << 15,  // mnemonic "w0-form/w1-form" picked by VEX.W
+    kVexDoubling = 1 << 16,   // VEX.L doubles the narrow memory source too (vpmovzxbw, vcvtps2pd)
 };
 
 struct OpcodeEntry {
     std::string_view mnemonic;  // empty: no instruction has this encoding
     std::array<Operand, 4> operands{};
-    std::uint16_t flags = 0;
+    std::uint32_t flags = 0;
 
     bool Valid() const { return !mnemonic.empty(); }
 };
@@ -151,7 +154,7 @@ struct OpcodeSlot {
     SlotKind kind = SlotKind::Invalid;
     std::uint16_t index = 0;          // entry, group or prefix-set index
     std::uint16_t registerForms = 0;  // Group: index of the 64-entry mod-3 table + 1, 0 none
-    std::uint16_t flags = 0;          // flags shared by the slot (kModRM for lengths)
+    std::uint32_t flags = 0;          // flags shared by the slot (kModRM for lengths)
 };
 
 enum class OpcodeMap : std::uint8_t { OneByte, TwoByte, ThreeByte38, ThreeByte3A, Count };
@@ -178,10 +181,31 @@ public:
     const OpcodeEntry& VexEntry(unsigned map, std::uint8_t opcode, unsigned prefix) const {
         return vex_[map - 1][opcode][prefix];
     }
+    // VEX encodings named by ModR/M.reg (shifts by an immediate, BMI1): member or nullptr.
+    const OpcodeEntry* VexGroupMember(unsigned map, std::uint8_t opcode, unsigned prefix, unsigned reg) const {
+        const VexGroup& group = vexGroups_[map - 1][opcode];
+        if (group.first == 0 || group.prefix != prefix) return nullptr;
+        return &entries_[group.first + reg];
+    }
     // 0F 0F: the operation is named by the trailing byte; one entry stands for all.
     const OpcodeEntry& Amd3DNow() const { return entries_[amd3DNow_]; }
     // Encodings whose meaning a fixed prefix or ModR/M byte changes.
-    enum class Special : std::uint8_t { Movsxd, Nop, Pause, Movhlps, Movlhps, Endbr64, Endbr32, Count };
+    enum class Special : std::uint8_t {
+        Movsxd,
+        Nop,
+        Pause,
+        Movhlps,
+        Movlhps,
+        Endbr64,
+        Endbr32,
+        VmovssLoad,
+        VmovssStore,
+        VmovsdLoad,
+        VmovsdStore,  // register forms merge a third operand
+        Vmovhlps,
+        Vmovlhps,
+        Count
+    };
     const OpcodeEntry& SpecialEntry(Special which) const { return entries_[special_[static_cast<int>(which)]]; }
 
 private:
@@ -193,6 +217,11 @@ private:
     std::array<std::array<OpcodeEntry, 8>, 8> x87Memory_{};
     std::array<std::array<OpcodeEntry, 64>, 8> x87Register_{};
     std::array<std::array<std::array<OpcodeEntry, 4>, 256>, 3> vex_{};
+    struct VexGroup {
+        std::uint16_t first = 0;  // first of eight entries, 0 none
+        std::uint8_t prefix = 0;
+    };
+    std::array<std::array<VexGroup, 256>, 3> vexGroups_{};
     std::uint16_t amd3DNow_ = 0;
     std::array<std::uint16_t, static_cast<int>(Special::Count)> special_{};
     std::uint16_t entryCount_ = 1;   // entry 0 stays invalid

@@ -497,3 +497,81 @@
  je 2f
  jg 2f
 2: nop
+ vpand ymm0,ymm1,ymm2
+ vpor xmm0,xmm1,xmmword ptr [eax]
+ vpcmpgtd ymm0,ymm1,ymm2
+ vpmaddwd ymm0,ymm1,ymm2
+ vpunpcklbw ymm0,ymm1,ymm2
+ vmovmskps eax,ymm1
+ vsqrtps ymm0,ymm1
+ vsqrtss xmm0,xmm1,xmm2
+ vcvtps2pd ymm0,xmm1
+ vcvtdq2ps ymm0,ymm1
+ vcvtsd2ss xmm0,xmm1,xmm2
+ vpsubd ymm0,ymm1,ymm2
+ vpmulld ymm0,ymm1,ymm2
+ vpminub ymm0,ymm1,ymm2
+ vpackuswb ymm0,ymm1,ymm2
+ vpsrlw ymm0,ymm1,xmm2
+ vpsllq ymm0,ymm1,7
+ vpsraw xmm0,xmm1,2
+ vpermilps ymm0,ymm1,ymm2
+ vpermilpd ymm0,ymm1,5
+ vtestps ymm0,ymm1
+ vmaskmovps ymm0,ymm1,ymmword ptr [eax]
+ vpmaskmovd xmmword ptr [eax],xmm1,xmm2
+ vgatherdps xmm0,dword ptr [eax+xmm1*4],xmm2
+ vpgatherdd ymm0,dword ptr [eax+ymm1*4],ymm2
+ vbroadcasti128 ymm0,xmmword ptr [eax]
+ vpbroadcastb ymm0,xmm1
+ vshufps ymm0,ymm1,ymm2,0x1b
+ vunpcklpd ymm0,ymm1,ymm2
+ vmovhlps xmm0,xmm1,xmm2
+ vmovlhps xmm0,xmm1,xmm2
+ vmovlps xmm0,xmm1,qword ptr [eax]
+ vmovhps qword ptr [eax],xmm1
+ vmovddup ymm0,ymm1
+ vmovshdup ymm0,ymm1
+ vlddqu ymm0,ymmword ptr [eax]
+ vmovntdq ymmword ptr [eax],ymm0
+ vmovntdqa ymm0,ymmword ptr [eax]
+ vpmovzxbw ymm0,xmm1
+ vpmovsxwd ymm0,xmmword ptr [eax]
+ vroundps ymm0,ymm1,1
+ vroundsd xmm0,xmm1,xmm2,1
+ vdpps ymm0,ymm1,ymm2,0xff
+ vblendps ymm0,ymm1,ymm2,3
+ vpblendw ymm0,ymm1,ymm2,3
+ vpblendd ymm0,ymm1,ymm2,3
+ vmpsadbw ymm0,ymm1,ymm2,1
+ vpshufhw ymm0,ymm1,0x1b
+ vpsadbw ymm0,ymm1,ymm2
+ vpavgb ymm0,ymm1,ymm2
+ vpabsw ymm0,ymm1
+ vphaddd ymm0,ymm1,ymm2
+ vpsignw ymm0,ymm1,ymm2
+ vaddsubpd ymm0,ymm1,ymm2
+ vhaddps ymm0,ymm1,ymm2
+ vmaxsd xmm0,xmm1,xmm2
+ vminps ymm0,ymm1,ymm2
+ vdivss xmm0,xmm1,dword ptr [eax]
+ vrcpps ymm0,ymm1
+ vrsqrtss xmm0,xmm1,xmm2
+ vandnps ymm0,ymm1,ymm2
+ vcomiss xmm0,xmm1
+ vcvttps2dq ymm0,ymm1
+ vcvtpd2dq xmm0,ymm1
+ vcvtpd2ps xmm0,ymm1
+ vextractps eax,xmm0,1
+ vinsertps xmm0,xmm1,xmm2,0x10
+ vpextrb eax,xmm0,1
+ vpinsrw xmm0,xmm1,eax,1
+ vpextrw eax,xmm0,1
+ vpcmpestri xmm0,xmm1,0x0c
+ vaeskeygenassist xmm0,xmm1,1
+ vaesdec xmm0,xmm1,xmm2
+ vldmxcsr dword ptr [eax]
+ vstmxcsr dword ptr [eax]
+ vcvtph2ps ymm0,xmm1
+ vcvtps2ph xmm0,ymm1,0
+ vpsrldq xmm0,xmm1,4
