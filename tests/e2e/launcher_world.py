@@ -84,8 +84,10 @@ class LauncherWorld:
         self.work = BUILD / f"e2e{prefix.bits}"
         self.runs = 0
 
-    def install(self):
+    def install(self, **registry):
+        """Puts the stand-ins in place and registers them (set_registry's arguments)."""
         self.prefix.ensure_created()
+        self.prefix.keep_warm()
         for stand_in in ALL_STAND_INS:
             target = c_drive_path(self.prefix, stand_in)
             target.parent.mkdir(parents=True, exist_ok=True)
@@ -97,7 +99,7 @@ class LauncherWorld:
         if self.work.exists():
             shutil.rmtree(self.work)
         self.work.mkdir(parents=True)
-        self.set_registry()
+        self.set_registry(**registry)
 
     def set_registry(self, browsers=("chrome", "edge", "ie", "opera", "firefox", "firefoxdev"),
                      user_choice=None, user_choice_latest=None, extra=()):

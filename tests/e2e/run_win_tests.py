@@ -6,17 +6,21 @@ import sys
 from wine_prefix import BUILD, WinePrefix
 
 
+def run_win_tests(prefix):
+    """Runs the tests in a prefix that is already set up; True when all passed."""
+    completed = prefix.run([str(BUILD / f"win{prefix.bits}" / "tests" / "win_tests.exe"), "--gtest_brief=1"],
+                           timeout=3600)
+    output = completed.stdout.decode(errors="replace")
+    (BUILD / f"win_tests{prefix.bits}.log").write_text(output + completed.stderr.decode(errors="replace"))
+    print(output, end="")
+    return completed.returncode == 0
+
+
 def main(bits):
     prefix = WinePrefix(bits)
     prefix.ensure_created()
     try:
-        log = BUILD / f"win_tests{bits}.log"
-        completed = prefix.run([str(BUILD / f"win{bits}" / "tests" / "win_tests.exe"), "--gtest_brief=1"],
-                               timeout=1800)
-        output = completed.stdout.decode(errors="replace")
-        log.write_text(output + completed.stderr.decode(errors="replace"))
-        print(output, end="")
-        return 0 if completed.returncode == 0 else 1
+        return 0 if run_win_tests(prefix) else 1
     finally:
         prefix.stop()
 

@@ -6,7 +6,7 @@ import shutil
 import unittest
 
 from launcher_world import CHROME, DEBUG_MANAGER, EDGE, HIDDEN, SHOWN, LauncherWorld, c_drive_path
-from run_win_tests import main as run_win_tests
+from run_win_tests import run_win_tests
 from wine_prefix import BUILD, WinePrefix
 
 world = None
@@ -16,8 +16,7 @@ TIMEOUT = 1800
 def setUpModule():
     global world
     world = LauncherWorld(WinePrefix(32), BUILD / "win32" / "Brevant.exe", BUILD / "win32" / "stand_ins")
-    world.install()
-    world.set_registry(user_choice="ChromeHTML")
+    world.install(user_choice="ChromeHTML")
 
 
 def tearDownModule():
@@ -75,7 +74,7 @@ class Launcher32Test(unittest.TestCase):
 
 class Win32Edge32Test(unittest.TestCase):
     def test_win32_edge_tests_pass_in_32_bit(self):
-        self.assertEqual(run_win_tests(32), 0)
+        self.assertTrue(run_win_tests(world.prefix))
 
 
 if __name__ == "__main__":
