@@ -68,6 +68,9 @@ struct Instruction {
     std::uint8_t prefixCount = 0;  // legacy prefix and REX bytes before the opcode
     std::uint8_t prefixBytes[14] = {};
     bool waitPrefix = false;           // FWAIT joined to the x87 instruction after it
+    std::uint8_t waitPrefixIndex = 0;  // prefixes before the (last) FWAIT
+    bool strayRex = false;             // only prefixes, ending in a REX that another prefix follows
+    bool modIgnored = false;           // ModR/M names registers whatever its mod field says
     std::uint8_t mandatoryPrefix = 0;  // 0 none, 1 66, 2 F3, 3 F2 (SSE forms)
     bool mandatoryPrefixUsed = false;  // the prefix above chose the instruction's form
     std::uint8_t vexMap = 0;           // 1..3 for VEX encodings, 0 otherwise
@@ -105,6 +108,7 @@ struct Instruction {
     bool IsReturn() const { return flow == Flow::Return; }
     bool IsRelative() const;  // a direct near call or jump with an offset from its end
     std::uint8_t Mod() const { return modrm >> 6; }
+    bool HasMemoryOperandInModRM() const { return hasModRM && Mod() != 3 && !modIgnored; }
     std::uint8_t Reg() const { return (modrm >> 3) & 7; }
     std::uint8_t Rm() const { return modrm & 7; }
 

@@ -57,6 +57,11 @@ private:
     bool truncated_ = false;
 };
 
+void RecordPrefix(std::uint8_t byte, Instruction& out) {
+    if (out.prefixCount < sizeof out.prefixBytes) out.prefixBytes[out.prefixCount] = byte;
+    ++out.prefixCount;
+}
+
 void ReadPrefixes(ByteCursor& cursor, Instruction& out) {
     const bool mode64 = out.mode == Mode::Bits64;
     std::uint8_t lastRepeat = 0;
@@ -64,6 +69,23 @@ void ReadPrefixes(ByteCursor& cursor, Instruction& out) {
         const std::uint8_t byte = cursor.Peek();
         if (mode64 && (byte & 0xF0) == 0x40) {
             out.rex = byte;  // takes effect only when the opcode follows at once
+            // A REX before another prefix does nothing. objdump then shows it as an
+            // instruction of its own, and so do we: the boundaries stay comparable.
+            const std::uint8_t next = cursor.PeekAt(1);
+            if (cursor.Has(2) && (IsLegacyPrefix(next) || (next & 0xF0) == 0x40 || next == 0x9B)) {
+                RecordPrefix(byte, out);
+                cursor.Next();
+                out.strayRex = true;
+                break;
+            }
+        } else if (byte == 0x9B) {
+            // FWAIT is an instruction, but before an x87 instruction it makes that
+            // instruction's waiting form, like a prefix. Prefixes before it belong to it.
+            out.waitPrefix = true;
+            out.waitPrefixIndex = out.prefixCount;
+            cursor.Next();
+            if (out.prefixCount > 0 || out.rex != 0) break;
+            continue;
         } else if (IsLegacyPrefix(byte)) {
             out.rex = 0;
             switch (byte) {
@@ -92,8 +114,7 @@ void ReadPrefixes(ByteCursor& cursor, Instruction& out) {
         } else {
             break;
         }
-        if (out.prefixCount < sizeof out.prefixBytes) out.prefixBytes[out.prefixCount] = byte;
-        ++out.prefixCount;
+        RecordPrefix(byte, out);
         cursor.Next();
     }
     if (out.rex != 0) out.prefixes |= kPrefixRex;
@@ -108,6 +129,7 @@ void ReadPrefixes(ByteCursor& cursor, Instruction& out) {
 
 // VEX prefix (C4/C5) already identified; reads its payload and the opcode.
 bool ReadVex(ByteCursor& cursor, std::uint8_t escape, Instruction& out) {
+    // 66, F2, F3, LOCK and REX before VEX make it invalid (objdump decodes it anyway).
     if (out.prefixes & (kPrefixRex | kPrefixOperandSize | kPrefixRep | kPrefixRepne | kPrefixLock)) return false;
     const std::uint8_t first = cursor.Next();
     std::uint8_t payload;
@@ -134,6 +156,11 @@ bool ReadVex(ByteCursor& cursor, std::uint8_t escape, Instruction& out) {
     return !cursor.Truncated();
 }
 
+// Map 3 always has an immediate byte, map 1 for the shifts, compares and shuffles.
+bool HasVexImmediate(unsigned map, std::uint8_t opcode) {
+    return map == 3 || (map == 1 && ((opcode >= 0x70 && opcode <= 0x73) || (opcode >= 0xC2 && opcode <= 0xC6)));
+}
+
 const OpcodeEntry* ResolveVexEntry(const OpcodeTables& tables, Instruction& out) {
     if (out.vexMap == 1 && out.opcode == 0x77) return nullptr;  // vzeroupper, vzeroall: no ModR/M
     const OpcodeEntry& entry = tables.VexEntry(out.vexMap, out.opcode, out.mandatoryPrefix);
@@ -142,10 +169,7 @@ const OpcodeEntry* ResolveVexEntry(const OpcodeTables& tables, Instruction& out)
     static const OpcodeEntry unnamed{"(vex)", {Operand::Vx, Operand::Hx, Operand::Wx}, kModRM};
     static const OpcodeEntry unnamedWithImmediate{
         "(vex)", {Operand::Vx, Operand::Hx, Operand::Wx, Operand::Ib}, kModRM};
-    const bool immediate =
-        out.vexMap == 3 ||
-        (out.vexMap == 1 && ((out.opcode >= 0x70 && out.opcode <= 0x73) || (out.opcode >= 0xC2 && out.opcode <= 0xC6)));
-    return immediate ? &unnamedWithImmediate : &unnamed;
+    return HasVexImmediate(out.vexMap, out.opcode) ? &unnamedWithImmediate : &unnamed;
 }
 
 // Resolves a slot to its entry once the ModR/M byte is known.
@@ -217,15 +241,6 @@ bool UsesMandatoryPrefix(const OpcodeTables& tables, const OpcodeSlot& slot, con
     return plain.mnemonic != prefixed.mnemonic || plain.operands != prefixed.operands;
 }
 
-// After FWAIT: does an x87 opcode follow, past any prefixes?
-bool NextOpcodeIsX87(const ByteCursor& cursor) {
-    for (std::size_t ahead = 0; cursor.Has(ahead + 2); ++ahead) {
-        const std::uint8_t byte = cursor.PeekAt(ahead);
-        if (!IsLegacyPrefix(byte)) return (byte & 0xF8) == 0xD8;
-    }
-    return false;
-}
-
 void SetSizes(const OpcodeEntry& entry, bool mandatoryPrefixUsed, Instruction& out) {
     const bool operandPrefix =
         (out.prefixes & kPrefixOperandSize) && !(mandatoryPrefixUsed && out.mandatoryPrefix == 1);
@@ -289,12 +304,15 @@ unsigned ImmediateSize(Operand operand, const Instruction& out) {
             return 1;
         case Operand::Iw:
             return 2;
+        case Operand::Id:
+            return 4;
         case Operand::Iz:
             return out.operandSize == 16 ? 2 : 4;
         case Operand::Iv:
             return out.operandSize / 8;
         case Operand::Jz:
-            return (out.operandSize == 16 && out.mode == Mode::Bits32) ? 2 : 4;
+            // 66 makes the offset 16-bit, in 64-bit mode too as on AMD processors and in objdump.
+            return ((out.prefixes & kPrefixOperandSize) && !(out.rex & 8)) ? 2 : 4;
         case Operand::Ap:
             return out.operandSize == 16 ? 2 : 4;
         default:
@@ -353,7 +371,7 @@ void SetMemoryAddress(const OpcodeEntry& entry, Instruction& out) {
             return;
         }
     }
-    if (!out.hasModRM || out.Mod() == 3) return;
+    if (!out.HasMemoryOperandInModRM()) return;
     if (IsRipRelative(out)) {
         out.hasMemoryAddress = true;
         out.memoryAddress = out.End() + static_cast<std::uint64_t>(out.displacement);
@@ -369,7 +387,10 @@ void SetRelativeTarget(const OpcodeEntry& entry, Instruction& out) {
     if (entry.operands[0] != Operand::Jb && entry.operands[0] != Operand::Jz) return;
     out.hasTarget = true;
     std::uint64_t target = out.End() + static_cast<std::uint64_t>(SignExtend(out.immediate, out.immediateSize));
-    if (out.mode == Mode::Bits32) target &= out.immediateSize == 2 ? 0xFFFF : 0xFFFFFFFF;
+    if (out.immediateSize == 2)
+        target &= 0xFFFF;
+    else if (out.mode == Mode::Bits32)
+        target &= 0xFFFFFFFF;
     out.target = target;
 }
 
@@ -395,33 +416,106 @@ void SetFlow(const OpcodeEntry& entry, Instruction& out) {
     }
 }
 
+// EVEX (AVX-512) instructions are decoded for their length: four bytes of prefix, the
+// opcode, ModR/M with its address, and an immediate where the VEX forms have one.
+const OpcodeEntry* ReadEvexInstruction(ByteCursor& cursor, Instruction& out) {
+    if (out.prefixes & (kPrefixRex | kPrefixOperandSize | kPrefixRep | kPrefixRepne | kPrefixLock)) return nullptr;
+    const std::uint8_t p0 = cursor.Next();
+    const std::uint8_t p1 = cursor.Next();
+    const std::uint8_t p2 = cursor.Next();
+    const unsigned map = p0 & 7;
+    if (map == 0 || map == 4 || map == 7 || !(p1 & 0x04)) return nullptr;
+    if (out.mode == Mode::Bits64) out.rex = static_cast<std::uint8_t>(0x40 | ((~p0 >> 5) & 7) | ((p1 & 0x80) ? 8 : 0));
+    out.vexW = p1 & 0x80;
+    out.vexRegister = (~p1 >> 3) & 0x0F;
+    out.vexLong = ((p2 >> 5) & 3) == 1;
+    out.mandatoryPrefix = p1 & 3;
+    out.vexMap = static_cast<std::uint8_t>(map);
+    out.prefixes |= kPrefixVex;
+    out.opcode = cursor.Next();
+    out.hasModRM = true;
+    out.modrm = cursor.Next();
+    static const OpcodeEntry evex{"(evex)", {Operand::Vx, Operand::Hx, Operand::Wx}, kModRM};
+    static const OpcodeEntry evexWithImmediate{"(evex)", {Operand::Vx, Operand::Hx, Operand::Wx, Operand::Ib}, kModRM};
+    return HasVexImmediate(map, out.opcode) ? &evexWithImmediate : &evex;
+}
+
+const OpcodeEntry* ReadVexInstruction(ByteCursor& cursor, std::uint8_t escape, const OpcodeTables& tables,
+                                      Instruction& out) {
+    if (!ReadVex(cursor, escape, out)) return nullptr;
+    const OpcodeEntry* entry = ResolveVexEntry(tables, out);
+    if (entry == nullptr) {  // vzeroupper / vzeroall: no ModR/M
+        static const OpcodeEntry zeroUpper{"vzeroupper", {}, 0};
+        static const OpcodeEntry zeroAll{"vzeroall", {}, 0};
+        return out.vexLong ? &zeroAll : &zeroUpper;
+    }
+    if (entry->flags & kModRM) {
+        out.hasModRM = true;
+        out.modrm = cursor.Next();
+    }
+    return ApplyVexSpecialForms(tables, entry, out);
+}
+
+// FWAIT that no x87 instruction follows: the instruction is FWAIT with the prefixes
+// before it; those after it belong to the next instruction.
+bool DecodeWait(const OpcodeTables& tables, Instruction& out) {
+    out.waitPrefix = false;
+    out.prefixCount = out.waitPrefixIndex;
+    out.opcode = 0x9B;
+    out.entry = &tables.Entry(tables.Slot(OpcodeMap::OneByte, 0x9B).index);
+    out.length = static_cast<std::uint8_t>(out.waitPrefixIndex + 1);
+    return true;
+}
+
+// AMD's XOP instructions (8F with a map number of 8 and above where POP needs reg 0),
+// decoded for their length: map 8 has an immediate byte, map 0A a 32-bit immediate.
+const OpcodeEntry* ReadXopInstruction(ByteCursor& cursor, Instruction& out) {
+    if (out.prefixes & (kPrefixRex | kPrefixOperandSize | kPrefixRep | kPrefixRepne | kPrefixLock)) return nullptr;
+    const std::uint8_t first = cursor.Next();
+    const std::uint8_t second = cursor.Next();
+    const unsigned map = first & 0x1F;
+    if (map > 10) return nullptr;
+    if (out.mode == Mode::Bits64)
+        out.rex = static_cast<std::uint8_t>(0x40 | ((~first >> 5) & 7) | ((second & 0x80) ? 8 : 0));
+    out.vexW = second & 0x80;
+    out.vexRegister = (~second >> 3) & 0x0F;
+    out.vexLong = second & 0x04;
+    out.vexMap = static_cast<std::uint8_t>(map);
+    out.prefixes |= kPrefixVex;
+    out.opcode = cursor.Next();
+    out.hasModRM = true;
+    out.modrm = cursor.Next();
+    static const OpcodeEntry xop{"(xop)", {Operand::Vx, Operand::Hx, Operand::Wx}, kModRM};
+    static const OpcodeEntry xopByte{"(xop)", {Operand::Vx, Operand::Hx, Operand::Wx, Operand::Ib}, kModRM};
+    static const OpcodeEntry xopDword{"(xop)", {Operand::Gy, Operand::Ey, Operand::Id}, kModRM};
+    if (map == 8) return &xopByte;
+    return map == 10 ? &xopDword : &xop;
+}
+
 bool Decode(ByteCursor& cursor, Instruction& out) {
     const OpcodeTables& tables = OpcodeTables::Get();
     ReadPrefixes(cursor, out);
-    std::uint8_t opcode = cursor.Next();
-    // FWAIT directly before an x87 instruction is decoded with it, as one waiting form
-    // ("fstsw ax" is 9B DF E0).
-    if (opcode == 0x9B && out.prefixCount == 0 && NextOpcodeIsX87(cursor)) {
-        out.waitPrefix = true;
-        ReadPrefixes(cursor, out);
-        opcode = cursor.Next();
+    if (out.strayRex) {
+        out.entry = &tables.SpecialEntry(Special::StrayRex);
+        // After a leading FWAIT objdump ends the instruction with that FWAIT.
+        out.length = static_cast<std::uint8_t>(out.waitPrefix ? out.prefixCount : cursor.Position());
+        return true;
     }
+    if (out.waitPrefix && (!cursor.Has(2) || (cursor.Peek() & 0xF8) != 0xD8)) return DecodeWait(tables, out);
+    std::uint8_t opcode = cursor.Next();
     const OpcodeSlot* slot = &tables.Slot(OpcodeMap::OneByte, opcode);
     const OpcodeEntry* entry = nullptr;
-    if (slot->kind == SlotKind::Vex && (out.mode == Mode::Bits64 || (cursor.Peek() & 0xC0) == 0xC0)) {
-        if (!ReadVex(cursor, opcode, out)) return false;
-        entry = ResolveVexEntry(tables, out);
-        if (entry == nullptr) {  // vzeroupper / vzeroall: no ModR/M
-            static const OpcodeEntry zeroUpper{"vzeroupper", {}, 0};
-            static const OpcodeEntry zeroAll{"vzeroall", {}, 0};
-            entry = out.vexLong ? &zeroAll : &zeroUpper;
-        }
-        if (entry->flags & kModRM) {
-            out.hasModRM = true;
-            out.modrm = cursor.Next();
-        }
-        entry = ApplyVexSpecialForms(tables, entry, out);
-        static const OpcodeSlot vexSlot{SlotKind::Prefixed};
+    // C4, C5 and 62 are VEX and EVEX in 64-bit mode, elsewhere when a register form follows.
+    const bool vectorEscape = out.mode == Mode::Bits64 || (cursor.Peek() & 0xC0) == 0xC0;
+    static const OpcodeSlot vexSlot{SlotKind::Prefixed};
+    if (slot->kind == SlotKind::Vex && vectorEscape) {
+        entry = ReadVexInstruction(cursor, opcode, tables, out);
+        slot = &vexSlot;
+    } else if (opcode == 0x62 && vectorEscape) {
+        entry = ReadEvexInstruction(cursor, out);
+        slot = &vexSlot;
+    } else if (opcode == 0x8F && (cursor.Peek() & 0x1F) >= 8) {
+        entry = ReadXopInstruction(cursor, out);
         slot = &vexSlot;
     } else {
         if (slot->kind == SlotKind::Escape) {
@@ -446,7 +540,10 @@ bool Decode(ByteCursor& cursor, Instruction& out) {
     out.entry = entry;
     out.mandatoryPrefixUsed = UsesMandatoryPrefix(tables, *slot, out);
     SetSizes(*entry, out.mandatoryPrefixUsed, out);
-    if (out.hasModRM) {
+    // Moves to and from control and debug registers ignore the mod field.
+    out.modIgnored = (entry->operands[0] >= Operand::Cy && entry->operands[0] <= Operand::Ty) ||
+                     (entry->operands[1] >= Operand::Cy && entry->operands[1] <= Operand::Ty);
+    if (out.hasModRM && !out.modIgnored) {
         for (Operand operand : entry->operands) {
             if (out.Mod() == 3 && IsMemoryOnly(operand)) return false;
             if (out.Mod() != 3 && IsRegisterOnly(operand)) return false;

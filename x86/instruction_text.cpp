@@ -49,6 +49,9 @@ public:
         if (value >= 10) Decimal(value / 10);
         Put(static_cast<char>('0' + value % 10));
     }
+    void DropLast() {
+        if (length_ > 0) --length_;
+    }
     void PadTo(std::size_t column) {
         while (length_ < column) Put(' ');
     }
@@ -89,6 +92,7 @@ public:
     void Print() {
         const std::size_t start = out_.Length();
         PrintPrefixes();
+        if (in_.strayRex) return out_.DropLast();  // the prefix names are all there is
         PrintMnemonic();
         bool first = true;
         const unsigned operandCount = OperandCount();
@@ -114,7 +118,7 @@ private:
     unsigned RexBit(unsigned bit) const { return (in_.rex >> bit) & 1; }
     unsigned RegField() const { return in_.Reg() | (RexBit(2) << 3); }
     unsigned RmField() const { return in_.Rm() | (RexBit(0) << 3); }
-    bool MemoryForm() const { return in_.hasModRM && in_.Mod() != 3; }
+    bool MemoryForm() const { return in_.HasMemoryOperandInModRM(); }
 
     bool PredicateInMnemonic() const {
         if (in_.map == OpcodeMap::TwoByte && in_.opcode == 0xC2) return in_.immediate < (in_.vexMap != 0 ? 32u : 8u);
@@ -228,7 +232,7 @@ private:
                         break;
                     }
                     if ((byte & 0xF0) == 0x40) {
-                        if (i + 1 != in_.prefixCount)
+                        if (i + 1 != in_.prefixCount || in_.strayRex || in_.vexMap != 0)
                             PrintRex(byte);
                         else if ((byte & 8) && !UsesRexW())
                             PrintRex(byte);
@@ -464,6 +468,9 @@ private:
                 return out_.Decimal(RegField());
             case Operand::Dy:
                 out_.Put("dr");
+                return out_.Decimal(RegField());
+            case Operand::Ty:
+                out_.Put("tr");
                 return out_.Decimal(RegField());
             case Operand::Xb:
                 return PrintStringOperand("BYTE", 6, true);

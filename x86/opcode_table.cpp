@@ -24,20 +24,21 @@ constexpr OperandName kOperandNames[] = {
     {"M", Operand::M},      {"Mb", Operand::Mb},     {"Mw", Operand::Mw},      {"Md", Operand::Md},
     {"Mq", Operand::Mq},    {"Mt", Operand::Mt},     {"Mv", Operand::Mv},      {"My", Operand::My},
     {"Mx", Operand::Mx},    {"Mp", Operand::Mp},     {"Ib", Operand::Ib},      {"Ibs", Operand::Ibs},
-    {"Iw", Operand::Iw},    {"Iz", Operand::Iz},     {"Iv", Operand::Iv},      {"Jb", Operand::Jb},
-    {"Jz", Operand::Jz},    {"Ap", Operand::Ap},     {"Ob", Operand::Ob},      {"Ov", Operand::Ov},
-    {"AL", Operand::AL},    {"ax", Operand::AX},     {"CL", Operand::CL},      {"DX", Operand::DX},
-    {"rAX", Operand::rAX},  {"eAX", Operand::eAX},   {"Zb", Operand::Zb},      {"Zv", Operand::Zv},
-    {"Zy", Operand::Zy},    {"1", Operand::One},     {"ES", Operand::SegES},   {"CS", Operand::SegCS},
-    {"SS", Operand::SegSS}, {"DS", Operand::SegDS},  {"FS", Operand::SegFS},   {"GS", Operand::SegGS},
-    {"Sw", Operand::Sw},    {"Cy", Operand::Cy},     {"Dy", Operand::Dy},      {"Xb", Operand::Xb},
-    {"Xv", Operand::Xv},    {"Yb", Operand::Yb},     {"Yv", Operand::Yv},      {"Xlat", Operand::Xlat},
-    {"st", Operand::St0},   {"st(i)", Operand::Sti}, {"Pq", Operand::Pq},      {"Qq", Operand::Qq},
-    {"Qd", Operand::Qd},    {"Nq", Operand::Nq},     {"Vx", Operand::Vx},      {"Vo", Operand::Vo},
-    {"Hx", Operand::Hx},    {"Ho", Operand::Ho},     {"Ux", Operand::Ux},      {"Uo", Operand::Uo},
-    {"Wx", Operand::Wx},    {"Wo", Operand::Wo},     {"Wq", Operand::Wq},      {"Wd", Operand::Wd},
-    {"Ww", Operand::Ww},    {"Wb", Operand::Wb},     {"Ws", Operand::Ws},      {"Wdup", Operand::Wdup},
-    {"Lx", Operand::Lx},    {"Xmm0", Operand::Xmm0}, {"Hy", Operand::Hy},
+    {"Iw", Operand::Iw},    {"Iz", Operand::Iz},     {"Iv", Operand::Iv},      {"Id", Operand::Id},
+    {"Jb", Operand::Jb},    {"Jz", Operand::Jz},     {"Ap", Operand::Ap},      {"Ob", Operand::Ob},
+    {"Ov", Operand::Ov},    {"AL", Operand::AL},     {"ax", Operand::AX},      {"CL", Operand::CL},
+    {"DX", Operand::DX},    {"rAX", Operand::rAX},   {"eAX", Operand::eAX},    {"Zb", Operand::Zb},
+    {"Zv", Operand::Zv},    {"Zy", Operand::Zy},     {"1", Operand::One},      {"ES", Operand::SegES},
+    {"CS", Operand::SegCS}, {"SS", Operand::SegSS},  {"DS", Operand::SegDS},   {"FS", Operand::SegFS},
+    {"GS", Operand::SegGS}, {"Sw", Operand::Sw},     {"Cy", Operand::Cy},      {"Dy", Operand::Dy},
+    {"Ty", Operand::Ty},    {"Xb", Operand::Xb},     {"Xv", Operand::Xv},      {"Yb", Operand::Yb},
+    {"Yv", Operand::Yv},    {"Xlat", Operand::Xlat}, {"st", Operand::St0},     {"st(i)", Operand::Sti},
+    {"Pq", Operand::Pq},    {"Qq", Operand::Qq},     {"Qd", Operand::Qd},      {"Nq", Operand::Nq},
+    {"Vx", Operand::Vx},    {"Vo", Operand::Vo},     {"Hx", Operand::Hx},      {"Ho", Operand::Ho},
+    {"Ux", Operand::Ux},    {"Uo", Operand::Uo},     {"Wx", Operand::Wx},      {"Wo", Operand::Wo},
+    {"Wq", Operand::Wq},    {"Wd", Operand::Wd},     {"Ww", Operand::Ww},      {"Wb", Operand::Wb},
+    {"Ws", Operand::Ws},    {"Wdup", Operand::Wdup}, {"Lx", Operand::Lx},      {"Xmm0", Operand::Xmm0},
+    {"Hy", Operand::Hy},
 };
 
 struct Definition {
@@ -189,6 +190,8 @@ const Definition kTwoByte[] = {
     {0x21, "mov Ry,Dy", kForce64},
     {0x22, "mov Cy,Ry", kForce64},
     {0x23, "mov Dy,Ry", kForce64},
+    {0x24, "mov Ry,Ty", kInvalid64},
+    {0x26, "mov Ty,Ry", kInvalid64},
     {0x30, "wrmsr"},
     {0x31, "rdtsc"},
     {0x32, "rdmsr"},
@@ -236,6 +239,8 @@ const Definition kTwoByteGroups[] = {
     {0x18, "prefetchnta|prefetcht0|prefetcht1|prefetcht2|nop Ev|nop Ev|nop Ev|nop Ev: Mb"},
     {0xAE, "fxsave M|fxrstor M|ldmxcsr Md|stmxcsr Md|xsave M|xrstor M|xsaveopt M|clflush Mb"},
     {0xBA, "||||bt|bts|btr|btc: Ev,Ib"},
+    {0xA6, "|||||||"},  // VIA PadLock: register forms only
+    {0xA7, "|||||||"},
     {0xC7, "|cmpxchg8b Mq||xrstors M|xsavec M|xsaves M|vmptrld Mq|vmptrst Mq"},
 };
 
@@ -420,21 +425,35 @@ struct RegisterFormDefinition {
 };
 
 const RegisterFormDefinition kRegisterForms[] = {
-    {OpcodeMap::OneByte, 0xC6, 0xC0, 0xC7, "mov Eb,Ib"}, {OpcodeMap::OneByte, 0xC6, 0xF8, 0xF8, "xabort Ib"},
-    {OpcodeMap::OneByte, 0xC7, 0xC0, 0xC7, "mov Ev,Iz"}, {OpcodeMap::OneByte, 0xC7, 0xF8, 0xF8, "xbegin Jz"},
-    {OpcodeMap::TwoByte, 0x01, 0xC1, 0xC1, "vmcall"},    {OpcodeMap::TwoByte, 0x01, 0xC2, 0xC2, "vmlaunch"},
-    {OpcodeMap::TwoByte, 0x01, 0xC3, 0xC3, "vmresume"},  {OpcodeMap::TwoByte, 0x01, 0xC4, 0xC4, "vmxoff"},
-    {OpcodeMap::TwoByte, 0x01, 0xC8, 0xC8, "monitor"},   {OpcodeMap::TwoByte, 0x01, 0xC9, 0xC9, "mwait"},
-    {OpcodeMap::TwoByte, 0x01, 0xCA, 0xCA, "clac"},      {OpcodeMap::TwoByte, 0x01, 0xCB, 0xCB, "stac"},
-    {OpcodeMap::TwoByte, 0x01, 0xD0, 0xD0, "xgetbv"},    {OpcodeMap::TwoByte, 0x01, 0xD1, 0xD1, "xsetbv"},
-    {OpcodeMap::TwoByte, 0x01, 0xD4, 0xD4, "vmfunc"},    {OpcodeMap::TwoByte, 0x01, 0xD5, 0xD5, "xend"},
-    {OpcodeMap::TwoByte, 0x01, 0xD6, 0xD6, "xtest"},     {OpcodeMap::TwoByte, 0x01, 0xE0, 0xE7, "smsw Rv"},
-    {OpcodeMap::TwoByte, 0x01, 0xEE, 0xEE, "rdpkru"},    {OpcodeMap::TwoByte, 0x01, 0xEF, 0xEF, "wrpkru"},
-    {OpcodeMap::TwoByte, 0x01, 0xF0, 0xF7, "lmsw Ew"},   {OpcodeMap::TwoByte, 0x01, 0xF8, 0xF8, "swapgs"},
-    {OpcodeMap::TwoByte, 0x01, 0xF9, 0xF9, "rdtscp"},    {OpcodeMap::TwoByte, 0x18, 0xC0, 0xFF, "nop Ev"},
-    {OpcodeMap::TwoByte, 0x0D, 0xC0, 0xFF, "nop Ev"},    {OpcodeMap::TwoByte, 0xAE, 0xE8, 0xEF, "lfence"},
-    {OpcodeMap::TwoByte, 0xAE, 0xF0, 0xF7, "mfence"},    {OpcodeMap::TwoByte, 0xAE, 0xF8, 0xFF, "sfence"},
-    {OpcodeMap::TwoByte, 0xC7, 0xF0, 0xF7, "rdrand Rv"}, {OpcodeMap::TwoByte, 0xC7, 0xF8, 0xFF, "rdseed Rv"},
+    {OpcodeMap::OneByte, 0xC6, 0xC0, 0xC7, "mov Eb,Ib"},  {OpcodeMap::OneByte, 0xC6, 0xF8, 0xF8, "xabort Ib"},
+    {OpcodeMap::OneByte, 0xC7, 0xC0, 0xC7, "mov Ev,Iz"},  {OpcodeMap::OneByte, 0xC7, 0xF8, 0xF8, "xbegin Jz"},
+    {OpcodeMap::TwoByte, 0x01, 0xC1, 0xC1, "vmcall"},     {OpcodeMap::TwoByte, 0x01, 0xC2, 0xC2, "vmlaunch"},
+    {OpcodeMap::TwoByte, 0x01, 0xC3, 0xC3, "vmresume"},   {OpcodeMap::TwoByte, 0x01, 0xC4, 0xC4, "vmxoff"},
+    {OpcodeMap::TwoByte, 0x01, 0xC8, 0xC8, "monitor"},    {OpcodeMap::TwoByte, 0x01, 0xC9, 0xC9, "mwait"},
+    {OpcodeMap::TwoByte, 0x01, 0xCA, 0xCA, "clac"},       {OpcodeMap::TwoByte, 0x01, 0xCB, 0xCB, "stac"},
+    {OpcodeMap::TwoByte, 0x01, 0xD0, 0xD0, "xgetbv"},     {OpcodeMap::TwoByte, 0x01, 0xD1, 0xD1, "xsetbv"},
+    {OpcodeMap::TwoByte, 0x01, 0xD4, 0xD4, "vmfunc"},     {OpcodeMap::TwoByte, 0x01, 0xD5, 0xD5, "xend"},
+    {OpcodeMap::TwoByte, 0x01, 0xD6, 0xD6, "xtest"},      {OpcodeMap::TwoByte, 0x01, 0xE0, 0xE7, "smsw Rv"},
+    {OpcodeMap::TwoByte, 0x01, 0xEE, 0xEE, "rdpkru"},     {OpcodeMap::TwoByte, 0x01, 0xEF, 0xEF, "wrpkru"},
+    {OpcodeMap::TwoByte, 0x01, 0xF0, 0xF7, "lmsw Ew"},    {OpcodeMap::TwoByte, 0x01, 0xF8, 0xF8, "swapgs"},
+    {OpcodeMap::TwoByte, 0x01, 0xF9, 0xF9, "rdtscp"},     {OpcodeMap::TwoByte, 0x01, 0xD8, 0xD8, "vmrun"},
+    {OpcodeMap::TwoByte, 0x01, 0xD9, 0xD9, "vmmcall"},    {OpcodeMap::TwoByte, 0x01, 0xDA, 0xDA, "vmload"},
+    {OpcodeMap::TwoByte, 0x01, 0xDB, 0xDB, "vmsave"},     {OpcodeMap::TwoByte, 0x01, 0xDC, 0xDC, "stgi"},
+    {OpcodeMap::TwoByte, 0x01, 0xDD, 0xDD, "clgi"},       {OpcodeMap::TwoByte, 0x01, 0xDE, 0xDE, "skinit"},
+    {OpcodeMap::TwoByte, 0x01, 0xDF, 0xDF, "invlpga"},    {OpcodeMap::TwoByte, 0x01, 0xFA, 0xFA, "monitorx"},
+    {OpcodeMap::TwoByte, 0x01, 0xFB, 0xFB, "mwaitx"},     {OpcodeMap::TwoByte, 0x01, 0xFC, 0xFC, "clzero"},
+    {OpcodeMap::TwoByte, 0x01, 0xFD, 0xFD, "rdpru"},      {OpcodeMap::TwoByte, 0x01, 0xFE, 0xFE, "invlpgb"},
+    {OpcodeMap::TwoByte, 0x01, 0xFF, 0xFF, "tlbsync"},    {OpcodeMap::TwoByte, 0x01, 0xCF, 0xCF, "encls"},
+    {OpcodeMap::TwoByte, 0x01, 0xD7, 0xD7, "enclu"},      {OpcodeMap::TwoByte, 0x01, 0xC0, 0xC0, "enclv"},
+    {OpcodeMap::TwoByte, 0x01, 0xC5, 0xC5, "pconfig"},    {OpcodeMap::TwoByte, 0xA6, 0xC0, 0xC0, "montmul"},
+    {OpcodeMap::TwoByte, 0xA6, 0xC8, 0xC8, "xsha1"},      {OpcodeMap::TwoByte, 0xA6, 0xD0, 0xD0, "xsha256"},
+    {OpcodeMap::TwoByte, 0xA7, 0xC0, 0xC0, "xstore-rng"}, {OpcodeMap::TwoByte, 0xA7, 0xC8, 0xC8, "xcrypt-ecb"},
+    {OpcodeMap::TwoByte, 0xA7, 0xD0, 0xD0, "xcrypt-cbc"}, {OpcodeMap::TwoByte, 0xA7, 0xD8, 0xD8, "xcrypt-ctr"},
+    {OpcodeMap::TwoByte, 0xA7, 0xE0, 0xE0, "xcrypt-cfb"}, {OpcodeMap::TwoByte, 0xA7, 0xE8, 0xE8, "xcrypt-ofb"},
+    {OpcodeMap::TwoByte, 0x18, 0xC0, 0xFF, "nop Ev"},     {OpcodeMap::TwoByte, 0x0D, 0xC0, 0xFF, "nop Ev"},
+    {OpcodeMap::TwoByte, 0xAE, 0xE8, 0xEF, "lfence"},     {OpcodeMap::TwoByte, 0xAE, 0xF0, 0xF7, "mfence"},
+    {OpcodeMap::TwoByte, 0xAE, 0xF8, 0xFF, "sfence"},     {OpcodeMap::TwoByte, 0xC7, 0xF0, 0xF7, "rdrand Rv"},
+    {OpcodeMap::TwoByte, 0xC7, 0xF8, 0xFF, "rdseed Rv"},
 };
 
 // x87: memory forms by opcode and ModR/M.reg; register forms by opcode and reg, where
@@ -457,13 +476,13 @@ constexpr std::string_view kX87Register[8][8] = {
      "#fld1|fldl2t|fldl2e|fldpi|fldlg2|fldln2|fldz|", "#f2xm1|fyl2x|fptan|fpatan|fxtract|fprem1|fdecstp|fincstp",
      "#fprem|fyl2xp1|fsqrt|fsincos|frndint|fscale|fsin|fcos"},
     {"fcmovb st,st(i)", "fcmove st,st(i)", "fcmovbe st,st(i)", "fcmovu st,st(i)", "", "#|fucompp||||||", "", ""},
-    {"fcmovnb st,st(i)", "fcmovne st,st(i)", "fcmovnbe st,st(i)", "fcmovnu st,st(i)", "#||fnclex|fninit||||",
-     "fucomi st,st(i)", "fcomi st,st(i)", ""},
+    {"fcmovnb st,st(i)", "fcmovne st,st(i)", "fcmovnbe st,st(i)", "fcmovnu st,st(i)",
+     "#fneni|fndisi|fnclex|fninit|fnsetpm|frstpm||", "fucomi st,st(i)", "fcomi st,st(i)", ""},
     {"fadd st(i),st", "fmul st(i),st", "", "", "fsubr st(i),st", "fsub st(i),st", "fdivr st(i),st", "fdiv st(i),st"},
     {"ffree st(i)", "", "fst st(i)", "fstp st(i)", "fucom st(i)", "fucomp st(i)", "", ""},
     {"faddp st(i),st", "fmulp st(i),st", "", "#|fcompp||||||", "fsubrp st(i),st", "fsubp st(i),st", "fdivrp st(i),st",
      "fdivp st(i),st"},
-    {"", "", "", "", "#fnstsw ax|||||||", "fucomip st,st(i)", "fcomip st,st(i)", ""},
+    {"ffreep st(i)", "", "", "", "#fnstsw ax|||||||", "fucomip st,st(i)", "fcomip st,st(i)", ""},
 };
 
 std::string_view Trim(std::string_view text) {
@@ -487,7 +506,7 @@ std::array<std::string_view, count> Split(std::string_view text, char separator)
 
 bool NeedsModRM(Operand operand) {
     const auto in = [operand](Operand first, Operand last) { return operand >= first && operand <= last; };
-    return (in(Operand::Eb, Operand::Mp) || in(Operand::Sw, Operand::Dy) || in(Operand::Pq, Operand::Wdup)) &&
+    return (in(Operand::Eb, Operand::Mp) || in(Operand::Sw, Operand::Ty) || in(Operand::Pq, Operand::Wdup)) &&
            operand != Operand::Hx && operand != Operand::Ho;
 }
 
@@ -528,6 +547,7 @@ public:
             {OpcodeTables::Special::VmovsdStore, "vmovsd Ux,Hx,Vx"},
             {OpcodeTables::Special::Vmovhlps, "vmovhlps Vx,Hx,Ux"},
             {OpcodeTables::Special::Vmovlhps, "vmovlhps Vx,Hx,Ux"},
+            {OpcodeTables::Special::StrayRex, "rex"},
         };
         for (const auto& [which, text] : specials) tables_.special_[static_cast<int>(which)] = AddEntry(text, "", 0);
 

@@ -49,6 +49,7 @@ enum class Operand : std::uint8_t {
     Iw,
     Iz,
     Iv,
+    Id,  // always 32 bits
     Jb,
     Jz,
     Ap,
@@ -74,6 +75,7 @@ enum class Operand : std::uint8_t {
     Sw,
     Cy,
     Dy,
+    Ty,  // the test registers of the 386 and 486
     // string operands
     Xb,
     Xv,
@@ -204,6 +206,7 @@ public:
         VmovsdStore,  // register forms merge a third operand
         Vmovhlps,
         Vmovlhps,
+        StrayRex,  // the prefixes up to a REX that has no effect
         Count
     };
     const OpcodeEntry& SpecialEntry(Special which) const { return entries_[special_[static_cast<int>(which)]]; }

@@ -79,7 +79,16 @@ TEST(InstructionDecoderTest, LengthsFlowTargetsAndPatchableOperands) {
         {Mode::Bits64, {0xC5, 0xF8, 0x77}, 3, Flow::Sequential, false, 0, 0, {}},
         {Mode::Bits64, {0xC4, 0xE3, 0x7D, 0x18, 0xC1, 0x01}, 6, Flow::Sequential, false, 0, 0, {}},
         {Mode::Bits32, {0xC4, 0x01}, 2, Flow::Sequential, false, 0, 0, {}},  // LES, not VEX, in 32-bit mode
-        {Mode::Bits32, {0xC7, 0xF8, 0x10, 0, 0, 0}, 6, Flow::Sequential, false, 0, 0, {2, 4}},  // xbegin
+        {Mode::Bits32, {0xC7, 0xF8, 0x10, 0, 0, 0}, 6, Flow::Sequential, false, kBase + 0x16, 0, {2, 4}},  // xbegin
+        // A REX before another prefix does nothing and stands alone; FWAIT takes the
+        // prefixes before it, and joins the x87 instruction after it.
+        {Mode::Bits64, {0x48, 0x66, 0x90}, 1, Flow::Sequential, false, 0, 0, {}},
+        {Mode::Bits32, {0x66, 0x9B, 0x90}, 2, Flow::Sequential, false, 0, 0, {}},
+        {Mode::Bits32, {0x9B, 0xF2, 0x90}, 1, Flow::Sequential, false, 0, 0, {}},
+        {Mode::Bits32, {0x9B, 0x66, 0xD9, 0x38}, 4, Flow::Sequential, false, 0, 0, {}},
+        {Mode::Bits32, {0x0F, 0x20, 0x05}, 3, Flow::Sequential, false, 0, 0, {}},  // mov ebp,cr0: mod ignored
+        {Mode::Bits64, {0x62, 0xF1, 0x7C, 0x48, 0x58, 0x44, 0x24, 0x01}, 8, Flow::Sequential, false, 0, 0, {}},
+        {Mode::Bits64, {0x8F, 0xE8, 0x78, 0xC1, 0x5B, 0x15, 0xCB}, 7, Flow::Sequential, false, 0, 0, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Hex(c.bytes));

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Compares the instruction decoder with GNU objdump over hand-written coverage of the
 # instruction set, our own Brevant.exe builds and Wine's ntdll, kernelbase and user32
-# for both architectures (see objdump_oracle.cpp).
+# for both architectures, and (lengths only) a megabyte of random bytes in both modes
+# (see objdump_oracle.cpp).
 # Wine's builtin PE DLLs are read where the wine packages install them; a prefix made
 # by the tests holds copies of the same files.
 set -eu
@@ -31,5 +32,13 @@ for name in ntdll.dll kernelbase.dll user32.dll; do
     files="$files $(find_dll x86_64-linux-gnu/wine/x86_64-windows system32 $name)"
     files="$files $(find_dll i386-linux-gnu/wine/i386-windows syswow64 $name)"
 done
+# Random bytes, the same each run, for the lengths of encodings no compiler emits.
+python3 -c 'import random; r = random.Random(20260101); import sys; sys.stdout.buffer.write(bytes(r.randrange(256) for _ in range(1 << 20)))' \
+    >"$coverage/random.bin"
+
+status=0
 # shellcheck disable=SC2086
-exec "$oracle" --show "${ORACLE_SHOW:-10}" $files
+"$oracle" --show "${ORACLE_SHOW:-10}" $files || status=1
+"$oracle" --show "${ORACLE_SHOW:-10}" --lengths-only --raw32 "$coverage/random.bin" || status=1
+"$oracle" --show "${ORACLE_SHOW:-10}" --lengths-only --raw64 "$coverage/random.bin" || status=1
+exit $status
