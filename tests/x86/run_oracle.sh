@@ -41,4 +41,11 @@ status=0
 "$oracle" --show "${ORACLE_SHOW:-10}" $files || status=1
 "$oracle" --show "${ORACLE_SHOW:-10}" --lengths-only --raw32 "$coverage/random.bin" || status=1
 "$oracle" --show "${ORACLE_SHOW:-10}" --lengths-only --raw64 "$coverage/random.bin" || status=1
+
+# x86dump, the decoder's command-line view: one line per instruction, a PE file or a clear no.
+x86dump=build/native/bin/x86dump
+first=$("$x86dump" "$coverage/coverage32.exe" | head -n 1)
+[ "$first" = "401000 2 add    al,0x1" ] || { echo "x86dump: unexpected first line '$first'"; status=1; }
+"$x86dump" --function 1000 "$coverage/coverage64.exe" | grep -qx "IsValid true" || { echo "x86dump --function failed"; status=1; }
+if "$x86dump" tests/x86/run_oracle.sh 2>/dev/null; then echo "x86dump took a shell script for a PE file"; status=1; fi
 exit $status
