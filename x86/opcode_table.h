@@ -161,7 +161,8 @@ struct OpcodeSlot {
 
 enum class OpcodeMap : std::uint8_t { OneByte, TwoByte, ThreeByte38, ThreeByte3A, Count };
 
-// The tables, built on first use and never changed afterwards.
+// The tables, built on first use and never changed afterwards. Building allocates, so
+// a program that decodes while handling a crash calls Get() once at start-up.
 class OpcodeTables {
 public:
     static const OpcodeTables& Get();
