@@ -127,29 +127,43 @@ void ReadPrefixes(ByteCursor& cursor, Instruction& out) {
         out.mandatoryPrefix = 1;
 }
 
+// 66, F2, F3, LOCK and REX before VEX, EVEX or XOP make it invalid (objdump decodes it
+// anyway).
+bool PrefixesAllowVectorEscape(const Instruction& out) {
+    return !(out.prefixes & (kPrefixRex | kPrefixOperandSize | kPrefixRep | kPrefixRepne | kPrefixLock));
+}
+
+// The fields VEX, EVEX and XOP share: R, X and B inverted in the top bits of one byte,
+// W and the inverted extra source register in another.
+void SetVectorFields(std::uint8_t rxb, std::uint8_t wvvvv, unsigned map, Instruction& out) {
+    if (out.mode == Mode::Bits64) {
+        out.rex = static_cast<std::uint8_t>(0x40 | ((~rxb >> 5) & 7) | ((wvvvv & 0x80) ? 8 : 0));
+        if (out.rex == 0x40) out.rex = 0;
+    }
+    out.vexW = wvvvv & 0x80;
+    out.vexRegister = (~wvvvv >> 3) & (out.mode == Mode::Bits64 ? 0x0F : 0x07);
+    out.vexMap = static_cast<std::uint8_t>(map);
+    out.prefixes |= kPrefixVex;
+}
+
+void ReadOpcodeAndModRM(ByteCursor& cursor, Instruction& out) {
+    out.opcode = cursor.Next();
+    out.hasModRM = true;
+    out.modrm = cursor.Next();
+}
+
 // VEX prefix (C4/C5) already identified; reads its payload and the opcode.
 bool ReadVex(ByteCursor& cursor, std::uint8_t escape, Instruction& out) {
-    // 66, F2, F3, LOCK and REX before VEX make it invalid (objdump decodes it anyway).
-    if (out.prefixes & (kPrefixRex | kPrefixOperandSize | kPrefixRep | kPrefixRepne | kPrefixLock)) return false;
+    if (!PrefixesAllowVectorEscape(out)) return false;
     const std::uint8_t first = cursor.Next();
-    std::uint8_t payload;
-    if (escape == 0xC5) {
-        out.vexMap = 1;
-        payload = first;
-        if (out.mode == Mode::Bits64 && !(first & 0x80)) out.rex = 0x44;
+    if (escape == 0xC5) {  // two-byte form: R and vvvv, L, pp; map 1, W 0
+        SetVectorFields(static_cast<std::uint8_t>(first | 0x60), first & 0x7F, 1, out);
     } else {
-        out.vexMap = first & 0x1F;
-        payload = cursor.Next();
-        if (out.mode == Mode::Bits64)
-            out.rex = static_cast<std::uint8_t>(0x40 | ((~first >> 5) & 7) | ((payload & 0x80) ? 8 : 0));
-        out.vexW = payload & 0x80;
+        SetVectorFields(first, cursor.Peek(), first & 0x1F, out);
     }
-    out.vexRegister = (~payload >> 3) & 0x0F;
-    if (out.mode == Mode::Bits32) out.vexRegister &= 7;
+    const std::uint8_t payload = escape == 0xC5 ? first : cursor.Next();
     out.vexLong = payload & 0x04;
     out.mandatoryPrefix = payload & 3;
-    out.prefixes |= kPrefixVex;
-    if (out.rex == 0x40) out.rex = 0;
     if (out.vexMap < 1 || out.vexMap > 3) return false;
     out.map = static_cast<OpcodeMap>(out.vexMap);
     out.opcode = cursor.Next();
@@ -419,22 +433,16 @@ void SetFlow(const OpcodeEntry& entry, Instruction& out) {
 // EVEX (AVX-512) instructions are decoded for their length: four bytes of prefix, the
 // opcode, ModR/M with its address, and an immediate where the VEX forms have one.
 const OpcodeEntry* ReadEvexInstruction(ByteCursor& cursor, Instruction& out) {
-    if (out.prefixes & (kPrefixRex | kPrefixOperandSize | kPrefixRep | kPrefixRepne | kPrefixLock)) return nullptr;
+    if (!PrefixesAllowVectorEscape(out)) return nullptr;
     const std::uint8_t p0 = cursor.Next();
     const std::uint8_t p1 = cursor.Next();
     const std::uint8_t p2 = cursor.Next();
     const unsigned map = p0 & 7;
     if (map == 0 || map == 4 || map == 7 || !(p1 & 0x04)) return nullptr;
-    if (out.mode == Mode::Bits64) out.rex = static_cast<std::uint8_t>(0x40 | ((~p0 >> 5) & 7) | ((p1 & 0x80) ? 8 : 0));
-    out.vexW = p1 & 0x80;
-    out.vexRegister = (~p1 >> 3) & 0x0F;
+    SetVectorFields(p0, p1, map, out);
     out.vexLong = ((p2 >> 5) & 3) == 1;
     out.mandatoryPrefix = p1 & 3;
-    out.vexMap = static_cast<std::uint8_t>(map);
-    out.prefixes |= kPrefixVex;
-    out.opcode = cursor.Next();
-    out.hasModRM = true;
-    out.modrm = cursor.Next();
+    ReadOpcodeAndModRM(cursor, out);
     static const OpcodeEntry evex{"(evex)", {Operand::Vx, Operand::Hx, Operand::Wx}, kModRM};
     static const OpcodeEntry evexWithImmediate{"(evex)", {Operand::Vx, Operand::Hx, Operand::Wx, Operand::Ib}, kModRM};
     return HasVexImmediate(map, out.opcode) ? &evexWithImmediate : &evex;
@@ -470,21 +478,14 @@ bool DecodeWait(const OpcodeTables& tables, Instruction& out) {
 // AMD's XOP instructions (8F with a map number of 8 and above where POP needs reg 0),
 // decoded for their length: map 8 has an immediate byte, map 0A a 32-bit immediate.
 const OpcodeEntry* ReadXopInstruction(ByteCursor& cursor, Instruction& out) {
-    if (out.prefixes & (kPrefixRex | kPrefixOperandSize | kPrefixRep | kPrefixRepne | kPrefixLock)) return nullptr;
+    if (!PrefixesAllowVectorEscape(out)) return nullptr;
     const std::uint8_t first = cursor.Next();
     const std::uint8_t second = cursor.Next();
     const unsigned map = first & 0x1F;
     if (map > 10) return nullptr;
-    if (out.mode == Mode::Bits64)
-        out.rex = static_cast<std::uint8_t>(0x40 | ((~first >> 5) & 7) | ((second & 0x80) ? 8 : 0));
-    out.vexW = second & 0x80;
-    out.vexRegister = (~second >> 3) & 0x0F;
+    SetVectorFields(first, second, map, out);
     out.vexLong = second & 0x04;
-    out.vexMap = static_cast<std::uint8_t>(map);
-    out.prefixes |= kPrefixVex;
-    out.opcode = cursor.Next();
-    out.hasModRM = true;
-    out.modrm = cursor.Next();
+    ReadOpcodeAndModRM(cursor, out);
     static const OpcodeEntry xop{"(xop)", {Operand::Vx, Operand::Hx, Operand::Wx}, kModRM};
     static const OpcodeEntry xopByte{"(xop)", {Operand::Vx, Operand::Hx, Operand::Wx, Operand::Ib}, kModRM};
     static const OpcodeEntry xopDword{"(xop)", {Operand::Gy, Operand::Ey, Operand::Id}, kModRM};
