@@ -144,11 +144,13 @@ private:
     // into the next function. It counts as the function's own when the bytes up to the
     // target decode as code and, for an unconditional jump, hold no return and no int3
     // padding: what a function boundary looks like. Conditional tail calls are rare.
-    bool GapLooksLikeOwnCode(std::uint64_t target, bool conditional) const {
+    bool GapLooksLikeOwnCode(std::uint64_t target, bool conditional) {
         std::uint64_t address = CodeEnd();
         if (target - address > kMaxGap) return false;
         while (address < target) {
             Instruction instruction;
+            // Looking counts against the budget too, so that no input makes this slow.
+            if (++decoded_ > options_.maxInstructions) return false;
             if (!DecodeInstruction(reader_, address, options_.mode, instruction)) return false;
             const bool boundary = IsOneByte(instruction, 0xCC) || instruction.flow == Flow::Return;
             if (boundary && !conditional) return false;
