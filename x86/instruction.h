@@ -44,7 +44,9 @@ constexpr bool IsLegacyPrefix(std::uint8_t byte) {
     return SegmentOfPrefix(byte) >= 0 || byte == 0x66 || byte == 0x67 || byte == 0xF0 || byte == 0xF2 || byte == 0xF3;
 }
 
+// The value of a little field of `bytes` bytes (1 to 8) as a signed number.
 constexpr std::int64_t SignExtend(std::uint64_t value, unsigned bytes) {
+    if (bytes == 0 || bytes >= 8) return static_cast<std::int64_t>(value);
     const unsigned shift = 64 - 8 * bytes;
     return static_cast<std::int64_t>(value << shift) >> shift;
 }
