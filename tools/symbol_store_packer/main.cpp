@@ -117,40 +117,59 @@ void WriteResourceScript(const std::filesystem::path& path, const std::string& p
     if (!script) throw std::runtime_error("cannot write " + path.string());
 }
 
-int Pack(const Options& options) {
+// What the packer knows about the linked program it reads.
+struct LinkedProgram {
+    std::filesystem::path image;
+    std::vector<std::uint8_t> file;
+    PeImage pe;
+    ModuleRanges ranges;
+    std::vector<NmSymbol> symbols;
+};
+
+LinkedProgram ReadLinkedProgram(const Options& options) {
     const std::filesystem::path image = options.at("image");
-    const auto file = ReadWholeFile(image.string());
+    auto file = ReadWholeFile(image.string());
     const auto pe = file ? PeImage::Parse(*file) : std::nullopt;
     if (!pe) throw std::runtime_error("not a Windows executable: " + image.string());
     const auto ranges = MeasureModuleRanges(pe->Sections());
     if (!ranges) throw std::runtime_error("no code or data sections in " + image.string());
+    auto symbols =
+        ParseNmListing(RunTool(QuoteForShell(options.at("nm")) + " -n --defined-only -C " + QuoteForShell(image)));
+    return LinkedProgram{image, std::move(*file), *pe, *ranges, std::move(symbols)};
+}
 
-    const std::string quotedImage = QuoteForShell(image);
-    const auto symbols =
-        ParseNmListing(RunTool(QuoteForShell(options.at("nm")) + " -n --defined-only -C " + quotedImage));
-    const std::string objdump = QuoteForShell(options.at("objdump"));
-    const auto lineRows = ParseLineListing(RunTool(objdump + " -w --dwarf=decodedline " + quotedImage));
-    const auto unitRanges = ParseArangesListing(RunTool(objdump + " --dwarf=aranges " + quotedImage));
-    const CodeRange code{pe->ImageBase(), ranges->codeStart, ranges->codeStart + ranges->codeSize};
-    const auto breakpoints = LocationBreakpoints(lineRows, unitRanges, symbols, code);
+SymbolTable GatherSymbolTable(const Options& options, const LinkedProgram& program,
+                              const std::filesystem::path& workDir) {
+    const std::string objdump = QuoteForShell(options.at("objdump")) + " ";
+    const std::string image = " " + QuoteForShell(program.image);
+    const auto lineRows = ParseLineListing(RunTool(objdump + "-w --dwarf=decodedline" + image));
+    const auto unitRanges = ParseArangesListing(RunTool(objdump + "--dwarf=aranges" + image));
+    const CodeRange code{program.pe.ImageBase(), program.ranges.codeStart,
+                         program.ranges.codeStart + program.ranges.codeSize};
+    const auto breakpoints = LocationBreakpoints(lineRows, unitRanges, program.symbols, code);
+    const auto locations = AskLocations(options.at("addr2line"), program.image, breakpoints, code.imageBase, workDir);
+    return BuildSymbolTable(program.symbols, breakpoints, locations, code,
+                            DescribeBuild(program.image, program.pe, program.file, options.at("toolchain")));
+}
 
+int Pack(const Options& options) {
+    const LinkedProgram program = ReadLinkedProgram(options);
     const std::filesystem::path outputDir = options.at("output-dir");
     std::filesystem::create_directories(outputDir);
-    const auto locations = AskLocations(options.at("addr2line"), image, breakpoints, code.imageBase, outputDir);
-    const SymbolTable table = BuildSymbolTable(symbols, breakpoints, locations, code,
-                                               DescribeBuild(image, *pe, *file, options.at("toolchain")));
+    const SymbolTable table = GatherSymbolTable(options, program, outputDir);
 
-    const std::filesystem::path storePath = outputDir / (image.stem().string() + ".qrx");
-    const std::filesystem::path calibrationPath = outputDir / (image.stem().string() + ".calibrate");
+    const std::string stem = program.image.stem().string();
+    const std::filesystem::path storePath = std::filesystem::absolute(outputDir / (stem + ".qrx"));
+    const std::filesystem::path calibrationPath = std::filesystem::absolute(outputDir / (stem + ".calibrate"));
     WriteFile(storePath, PackStore(WriteStore(table)));
+    const std::uint64_t base = program.pe.ImageBase();
     WriteFile(calibrationPath,
-              MakeCalibrationRecord(*ranges, SymbolOffset(symbols, options.at("marker"), pe->ImageBase()),
-                                    SymbolOffset(symbols, options.at("configuration"), pe->ImageBase())));
+              MakeCalibrationRecord(program.ranges, SymbolOffset(program.symbols, options.at("marker"), base),
+                                    SymbolOffset(program.symbols, options.at("configuration"), base)));
     const auto resources = options.find("resources");
-    WriteResourceScript(outputDir / (image.stem().string() + "_symbols.rc"),
-                        resources == options.end() ? std::string() : resources->second,
-                        std::filesystem::absolute(storePath), std::filesystem::absolute(calibrationPath));
-    std::cout << image.filename().string() << ": " << table.symbols.size() << " symbols, " << table.lines.size()
+    WriteResourceScript(outputDir / (stem + "_symbols.rc"),
+                        resources == options.end() ? std::string() : resources->second, storePath, calibrationPath);
+    std::cout << program.image.filename().string() << ": " << table.symbols.size() << " symbols, " << table.lines.size()
               << " line rows\n";
     return 0;
 }
