@@ -52,12 +52,12 @@ TEST(BinutilsListingsTest, ReadsUnitRangesWithoutTheirTerminators) {
 
 TEST(BinutilsListingsTest, ReadsAddr2lineLocations) {
     const auto locations = ParseAddr2lineListing(
-        "0x0000000140001000\n/work/crt/crtexe.c:123\n"
+        "0x0000000140001000\n/build/mingw-w64-crt/crtexe.c:123\n"
         "0x0000000140001010\nbasic_string.h:283 (discriminator 2)\n"
         "0x00000001400039fa\nhost_unit_0.cp:?\n"
         "0x0000000140020000\n??:0\n");
     ASSERT_EQ(locations.size(), 4u);
-    EXPECT_EQ(locations[0].file, "/work/crt/crtexe.c");
+    EXPECT_EQ(locations[0].file, "/build/mingw-w64-crt/crtexe.c");
     EXPECT_EQ(locations[0].line, 123);
     EXPECT_EQ(locations[1].file, "basic_string.h");
     EXPECT_EQ(locations[1].line, 283);
@@ -69,7 +69,7 @@ TEST(BinutilsListingsTest, ReadsAddr2lineLocations) {
 
 TEST(BinutilsListingsTest, NamesUnitsAfterTheFileWithoutFolderAndExtension) {
     const std::pair<const char*, const char*> cases[] = {
-        {"/work/main/launcher/launcher.cpp", "launcher"},
+        {"/home/dev/brevant/launcher/launcher.cpp", "launcher"},
         {"C:\\src\\unit.pas", "unit"},
         {"basic_string.tcc", "basic_string"},
         {"/usr/include/c++/12/vector", "vector"},
