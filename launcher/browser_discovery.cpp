@@ -61,14 +61,17 @@ std::u16string BrowserDiscovery::ReadBrowserCommand(const std::u16string& keyPat
     return ExtractExecutable(ReadText(RegistryRoot::ClassesRoot, keyPath, kDefaultValue));
 }
 
-std::u16string BrowserDiscovery::ChromeCommand(bool withDevTools) const {
-    std::u16string command = ReadBrowserCommand(u"ChromeHTML" + kOpenCommand);
+std::u16string BrowserDiscovery::ChromiumCommand(const std::u16string& progId, bool withDevTools) const {
+    std::u16string command = ReadBrowserCommand(progId + kOpenCommand);
     return withDevTools ? command + std::u16string(kDevToolsFlag) : command;
 }
 
+std::u16string BrowserDiscovery::ChromeCommand(bool withDevTools) const {
+    return ChromiumCommand(u"ChromeHTML", withDevTools);
+}
+
 std::u16string BrowserDiscovery::EdgeCommand(bool withDevTools) const {
-    std::u16string command = ReadBrowserCommand(u"MSEdgeHTM" + kOpenCommand);
-    return withDevTools ? command + std::u16string(kDevToolsFlag) : command;
+    return ChromiumCommand(u"MSEdgeHTM", withDevTools);
 }
 
 std::u16string BrowserDiscovery::InternetExplorerCommand() const {

@@ -39,6 +39,8 @@ private:
     // The text of a value; empty when the key cannot be opened or the value is missing.
     std::u16string ReadText(RegistryRoot root, const std::u16string& keyPath, const std::u16string& valueName) const;
     std::u16string UserUrlProgId() const;
+    // Chrome and Edge share their command form and the developer-tools flag.
+    std::u16string ChromiumCommand(const std::u16string& progId, bool withDevTools) const;
 
     const RegistryReader& registry_;
     const FileSystem& files_;

@@ -12,17 +12,11 @@ std::u16string BrowserArgument(const std::u16string& address) {
 
 // "cd /d" so that a project on another drive than the current directory is entered too.
 std::u16string ElectronCommand(std::uint8_t build, const std::u16string& directory) {
-    switch (build) {
-        case 0:
-        case 1:
-            return FormatText(u"cmd.exe /c cd /d \"%s\" & npm start", {directory});
-        case 2:
-            return FormatText(u"cmd.exe /c cd /d \"%s\" & npm run-script %s", {directory, u"run-win32"});
-        case 3:
-            return FormatText(u"cmd.exe /c cd /d \"%s\" & npm run-script %s", {directory, u"run-win64"});
-        default:
-            return {};
-    }
+    if (build <= 1) return FormatText(u"cmd.exe /c cd /d \"%s\" & npm start", {directory});
+    if (build <= 3)
+        return FormatText(u"cmd.exe /c cd /d \"%s\" & npm run-script %s",
+                          {directory, build == 2 ? u"run-win32" : u"run-win64"});
+    return {};
 }
 
 LaunchDispatch::LaunchDispatch(const BrowserDiscovery& browsers, const FileSystem& files, ProcessStarter& processes,

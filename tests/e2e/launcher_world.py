@@ -112,12 +112,12 @@ class LauncherWorld:
         for key_name, prog_id in (("UserChoice", user_choice), ("UserChoiceLatest", user_choice_latest)):
             if prog_id is not None:
                 lines += [f"[{URL_ASSOCIATIONS}\\{key_name}]", f'"ProgId"={reg_string(prog_id)}']
+        def open_command(key, handler):
+            return [f"[{HKCR}\\{key}\\shell\\open\\command]", "@=" + reg_string(f'"{handler}" "%1"')]
+
         for scheme, handler in (("http", SHELL_HTTP), ("https", SHELL_HTTPS), ("microsoft-edge", SHELL_EDGE)):
-            lines += [f"[{HKCR}\\{scheme}]", '"URL Protocol"=""',
-                      f"[{HKCR}\\{scheme}\\shell\\open\\command]", f"@={reg_string(chr(34) + handler + chr(34) + ' ' + chr(34) + '%1' + chr(34))}"]
-        lines += [f"[{HKCR}\\.html]", '@="BrevantTest.htmlfile"',
-                  f"[{HKCR}\\BrevantTest.htmlfile\\shell\\open\\command]",
-                  f"@={reg_string(chr(34) + SHELL_HTML + chr(34) + ' ' + chr(34) + '%1' + chr(34))}"]
+            lines += [f"[{HKCR}\\{scheme}]", '"URL Protocol"=""'] + open_command(scheme, handler)
+        lines += [f"[{HKCR}\\.html]", '@="BrevantTest.htmlfile"'] + open_command("BrevantTest.htmlfile", SHELL_HTML)
         lines += list(extra)
         self.prefix.import_registry(lines)
 
