@@ -1,12 +1,13 @@
 #!/bin/sh
 # Runs every libFuzzer target of the native build for a bounded time, each on a working
 # copy of its seed corpus (build/native/fuzz-work/<name>/corpus; the seeds in
-# tests/fuzz/corpus stay as they are). FUZZ_SECONDS sets the time per target (default 45).
+# tests/fuzz/corpus stay as they are). Each folder tests/fuzz/corpus/<name> names one
+# target, build/native/bin/<name>_fuzzer. FUZZ_SECONDS sets the time per target (default 30).
 # Exits non-zero on a crash, a timeout, running out of memory or any sanitizer report.
 set -eu
 cd "$(dirname "$0")/.."
 
-seconds=${FUZZ_SECONDS:-45}
+seconds=${FUZZ_SECONDS:-30}
 case $seconds in
     '' | *[!0-9]*) echo "FUZZ_SECONDS must be a whole number of seconds, not '$seconds'" >&2; exit 2 ;;
 esac
@@ -15,7 +16,8 @@ bin=build/native/bin
 work=build/native/fuzz-work
 failed=0
 
-for name in ini_file command_line symbol_store x86_decoder; do
+for corpus in tests/fuzz/corpus/*/; do
+    name=$(basename "$corpus")
     fuzzer=$bin/${name}_fuzzer
     if [ ! -x "$fuzzer" ]; then
         echo "$fuzzer is missing: run scripts/build.sh first (the fuzzers need clang)" >&2
