@@ -97,18 +97,26 @@ ValueReadResult PropertyStreamReader::ReadValue(std::uint8_t tag, StreamValue& v
     auto utf8 = [](std::string_view raw) { return FromUtf8(raw); };
 
     switch (static_cast<ValueTag>(tag)) {
-        case ValueTag::Int8: return integer(1);
-        case ValueTag::Int16: return integer(2);
-        case ValueTag::Int32: return integer(4);
-        case ValueTag::AnsiShortString: return text(1, 1, ansi);
-        case ValueTag::Utf8ShortString: return text(1, 1, utf8);
+        case ValueTag::Int8:
+            return integer(1);
+        case ValueTag::Int16:
+            return integer(2);
+        case ValueTag::Int32:
+            return integer(4);
+        case ValueTag::AnsiShortString:
+            return text(1, 1, ansi);
+        case ValueTag::Utf8ShortString:
+            return text(1, 1, utf8);
         case ValueTag::False:
         case ValueTag::True:
             value = StreamValue{StreamValue::Kind::Boolean, 0, tag == static_cast<std::uint8_t>(ValueTag::True), {}};
             return ValueReadResult::Ok;
-        case ValueTag::AnsiLongString: return text(4, 1, ansi);
-        case ValueTag::Utf16String: return text(4, 2, utf16);
-        case ValueTag::Utf8LongString: return text(4, 1, utf8);
+        case ValueTag::AnsiLongString:
+            return text(4, 1, ansi);
+        case ValueTag::Utf16String:
+            return text(4, 2, utf16);
+        case ValueTag::Utf8LongString:
+            return text(4, 1, utf8);
     }
     return ValueReadResult::UnknownTag;
 }

@@ -15,16 +15,16 @@ inline constexpr std::string_view kPropertyStreamSignature = "TPF0";
 
 // Value tags; all numbers little-endian.
 enum class ValueTag : std::uint8_t {
-    Int8 = 2,              // signed byte
-    Int16 = 3,             // signed 16-bit
-    Int32 = 4,             // signed 32-bit
-    AnsiShortString = 6,   // 1-byte length, bytes in the system code page
-    Utf8ShortString = 7,   // 1-byte length, UTF-8
-    False = 8,             // no data
-    True = 9,              // no data
-    AnsiLongString = 12,   // 4-byte length, bytes in the system code page
-    Utf16String = 18,      // 4-byte count of UTF-16 units
-    Utf8LongString = 20,   // 4-byte length, UTF-8
+    Int8 = 2,             // signed byte
+    Int16 = 3,            // signed 16-bit
+    Int32 = 4,            // signed 32-bit
+    AnsiShortString = 6,  // 1-byte length, bytes in the system code page
+    Utf8ShortString = 7,  // 1-byte length, UTF-8
+    False = 8,            // no data
+    True = 9,             // no data
+    AnsiLongString = 12,  // 4-byte length, bytes in the system code page
+    Utf16String = 18,     // 4-byte count of UTF-16 units
+    Utf8LongString = 20,  // 4-byte length, UTF-8
 };
 
 // 8-bit text in the system code page to UTF-16. The Windows build passes the ANSI code page's
