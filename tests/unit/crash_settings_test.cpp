@@ -1,0 +1,618 @@
+// The settings object over scripted module blocks: lookups, the main-settings fall-back,
+// setters, assistants, lists, and the operations' slot order.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "crashreport/core/crash_settings.h"
+#include "crashreport/core/default_settings.h"
+
+namespace brevant::crashreport {
+namespace {
+
+// A settings stream with the fixed header, built record by record.
+class StreamBuilder {
+public:
+    StreamBuilder() { Raw("TPF0\x08TQuarrex\x07Quarrex"); }
+    StreamBuilder& Bool(const std::string& name, bool value) { return Name(name).Byte(value ? 9 : 8); }
+    StreamBuilder& Int(const std::string& name, std::int32_t value) {
+        Name(name).Byte(4);
+        for (int i = 0; i < 4; ++i) Byte(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i)));
+        return *this;
+    }
+    StreamBuilder& Text(const std::string& name, const std::string& value) {
+        Name(name).Byte(12);
+        for (int i = 0; i < 4; ++i) Byte(static_cast<std::uint8_t>(value.size() >> (8 * i)));
+        return Raw(value);
+    }
+    StreamBuilder& Byte(std::uint8_t value) {
+        bytes.push_back(value);
+        return *this;
+    }
+    std::vector<std::uint8_t> End() {
+        Byte(0).Byte(0);
+        return bytes;
+    }
+    std::vector<std::uint8_t> bytes;
+
+private:
+    StreamBuilder& Raw(const std::string& text) {
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        return *this;
+    }
+    StreamBuilder& Name(const std::string& name) {
+        Byte(static_cast<std::uint8_t>(name.size()));
+        return Raw(name);
+    }
+};
+
+// Blocks per module, loaded from scripted streams; placeholders and form resources recorded.
+class ScriptedHost : public SettingsHost {
+public:
+    ModuleSettingsBlock* AcquireModuleSettings(ModuleHandle module) override {
+        auto stream = streams.find(module);
+        if (stream == streams.end()) return nullptr;
+        ModuleSettingsBlock*& block = blocks[module];
+        if (!block) {
+            block = new ModuleSettingsBlock;
+            block->module = module;
+            AddLoadedProperties(*block, ReadSettingsStream(stream->second, DecodeLatin1));
+        }
+        ++block->refCount;
+        return block;
+    }
+    void ReleaseModuleSettings(ModuleSettingsBlock* block) override {
+        if (--block->refCount == 0) {
+            blocks.erase(block->module);
+            delete block;
+        }
+    }
+    void ReloadModuleSettings(ModuleSettingsBlock& block) override {
+        ClearProperties(block);
+        AddLoadedProperties(block, ReadSettingsStream(streams[block.module], DecodeLatin1));
+    }
+    std::optional<std::u16string> ReadVersionText(ModuleHandle, std::int32_t offset) override {
+        versionOffsets.push_back(offset);
+        return u"7.1.2";
+    }
+    std::u16string ExpandPlaceholders(ModuleHandle module, std::u16string_view text,
+                                      const ExceptionPlaceholderTexts& exception) override {
+        lastException = exception;
+        std::u16string expanded(text);
+        const std::u16string name = module == kProgram ? u"Brevant.exe" : u"plugin.dll";
+        for (std::size_t at; (at = expanded.find(u"%appname%")) != std::u16string::npos;) expanded.replace(at, 9, name);
+        return expanded;
+    }
+    std::vector<std::uint8_t> FormResource(ModuleHandle, std::u16string_view formName) override {
+        return std::vector<std::uint8_t>(formName.begin(), formName.end());
+    }
+
+    static inline const ModuleHandle kProgram = reinterpret_cast<ModuleHandle>(0x400000);
+    static inline const ModuleHandle kLibrary = reinterpret_cast<ModuleHandle>(0x10000000);
+    std::map<ModuleHandle, std::vector<std::uint8_t>> streams;
+    std::map<ModuleHandle, ModuleSettingsBlock*> blocks;
+    std::vector<std::int32_t> versionOffsets;
+    ExceptionPlaceholderTexts lastException;
+};
+
+class CrashSettingsTest : public ::testing::Test {
+protected:
+    void TearDown() override { CrashSettings::SetMainSettings(nullptr); }
+    RefPtr<CrashSettings> Program(StreamBuilder stream) {
+        host.streams[ScriptedHost::kProgram] = stream.End();
+        return CrashSettings::Create(host, ScriptedHost::kProgram);
+    }
+    ScriptedHost host;
+};
+
+TEST_F(CrashSettingsTest, ReadsTheFirstRecordOfANameExactlyAndFallsBackToTheBuiltInDefaults) {
+    auto settings = Program(StreamBuilder()
+                                .Int("SmtpPort", 25)
+                                .Int("SmtpPort", 0)
+                                .Bool("enabled", true)
+                                .Int("FocusedBtn", 3)
+                                .Text("MailAddr", "help@example.org"));
+    EXPECT_TRUE(settings->IsValid());
+    EXPECT_EQ(settings->GetSmtpPort(), 25);
+    EXPECT_FALSE(settings->Enabled()) << "a record named enabled must not set Enabled";
+    EXPECT_EQ(settings->GetFocusedButton(), 3);
+    EXPECT_FALSE(settings->GetPropBool("FocusedBtn")) << "an integer read as a boolean";
+    EXPECT_EQ(settings->GetAutoDelay(), 60) << "absent from the block: built-in default";
+    EXPECT_EQ(settings->GetBugReportFile(), u"bugreport.mbr");
+    EXPECT_EQ(settings->GetMailAddr(), u"help@example.org");
+    EXPECT_EQ(settings->GetPropStr("NoSuchSetting"), u"");
+    EXPECT_EQ(host.blocks[ScriptedHost::kProgram]->propCount, 5);
+}
+
+TEST_F(CrashSettingsTest, SettersRespectTheStoredTypeAndWriteIntoTheSharedBlockUntilReload) {
+    auto first = Program(StreamBuilder().Int("FocusedBtn", 0).Text("TitleBar", "%appname%"));
+    auto second = CrashSettings::Create(host, ScriptedHost::kProgram);
+
+    EXPECT_FALSE(first->SetPropBool("FocusedBtn", true));
+    EXPECT_TRUE(first->SetPropDw("FocusedBtn", 5));
+    EXPECT_EQ(second->GetFocusedButton(), 5) << "both objects share the module's block";
+
+    EXPECT_TRUE(first->SetPropStr("Invented", u"new"));
+    EXPECT_EQ(second->GetPropStr("Invented"), u"new");
+    EXPECT_FALSE(first->SetPropInt("Invented", 1)) << "the created property is a text";
+
+    first->SetTitleBar(u"");
+    EXPECT_EQ(second->GetTitleBar(), u"") << "an empty text is stored, not the default";
+
+    second->Reload();
+    EXPECT_EQ(first->GetFocusedButton(), 0);
+    EXPECT_EQ(first->GetPropStr("Invented"), u"");
+    EXPECT_EQ(first->GetTitleBar(), u"Brevant.exe");
+}
+
+TEST_F(CrashSettingsTest, AnObjectWithoutBlockReadsDefaultsAndRefusesEverySetter) {
+    auto settings = CrashSettings::Create(host, reinterpret_cast<ModuleHandle>(0x7000));
+    EXPECT_FALSE(settings->IsValid());
+    EXPECT_FALSE(settings->SetPropBool("AutoSave", false));
+    EXPECT_TRUE(settings->GetAutoSave());
+    EXPECT_EQ(settings->GetPleaseWaitText(), u"Please wait a moment...");
+}
+
+TEST_F(CrashSettingsTest, OtherModulesFallBackToTheMainSettingsBeforeTheDefaults) {
+    auto main = Program(StreamBuilder().Bool("AutoSave", false).Text("MailSubj", "from %appname%"));
+    CrashSettings::SetMainSettings(main);
+    host.streams[ScriptedHost::kLibrary] = StreamBuilder().Bool("ShowDisAsm", false).End();
+    auto library = CrashSettings::Create(host, ScriptedHost::kLibrary);
+
+    EXPECT_FALSE(library->GetShowDisAsm()) << "its own value";
+    EXPECT_FALSE(library->GetAutoSave()) << "the main module's value, not the default true";
+    EXPECT_EQ(library->GetMailSubject(), u"from Brevant.exe") << "expanded by the main object";
+    EXPECT_EQ(library->GetAutoDelay(), 60) << "the main object ends at the defaults";
+    EXPECT_TRUE(main->GetShowDisAsm()) << "the main object never asks other modules";
+}
+
+TEST_F(CrashSettingsTest, TextsAreExpandedExceptTheFrozenMessageAndKeepTheExceptionPlaceholders) {
+    auto settings = Program(StreamBuilder()
+                                .Text("TitleBar", "%appname%")
+                                .Text("FrozenMsg", "%appname% froze")
+                                .Text("BugTrTitle", "%appname%, %exceptMsg%"));
+    EXPECT_EQ(settings->GetTitleBar(), u"Brevant.exe");
+    EXPECT_EQ(settings->GetFrozenMsg(), u"%appname% froze");
+    settings->GetBugTrackerTitle();
+    EXPECT_EQ(host.lastException.exceptionClass, u"%exceptClass%");
+    EXPECT_EQ(host.lastException.errorDetails, u"%errorDetails%");
+    EXPECT_EQ(host.lastException.bugReport, u"%bugReport%");
+    EXPECT_EQ(host.lastException.exceptionMessage, u"%exceptMsg%");
+    EXPECT_EQ(settings->GetHttpServer(), "") << "8-bit text, empty by default";
+    settings->SetSmtpServer("mail.example.org");
+    EXPECT_EQ(settings->GetSmtpServer(), "mail.example.org");
+}
+
+TEST_F(CrashSettingsTest, DerivedSwitchesCombineTheirSettings) {
+    struct Case {
+        bool noSettings, crashOnBuffer, crashOnUnderrun, mapFileEmpty;
+        bool linkIn, overrun, underrun;
+    };
+    for (const Case& c :
+         {Case{false, false, false, true, true, false, false}, Case{true, true, false, false, false, true, false},
+          Case{false, true, true, true, true, false, true}, Case{false, false, true, true, true, false, false}}) {
+        StreamBuilder stream;
+        stream.Bool("NoSettings", c.noSettings).Bool("CrashOnBuffer", c.crashOnBuffer);
+        stream.Bool("CrashOnUnderrun", c.crashOnUnderrun).Text("MinDebugInfo", c.mapFileEmpty ? "" : "x");
+        auto settings = Program(stream);
+        EXPECT_EQ(settings->LinkInSettings(), c.linkIn);
+        EXPECT_EQ(settings->LinkInMapFile(), c.mapFileEmpty);
+        EXPECT_EQ(settings->CrashOnOverrun(), c.overrun);
+        EXPECT_EQ(settings->CrashOnUnderrun(), c.underrun);
+    }
+}
+
+TEST_F(CrashSettingsTest, VersionVarIsReadThroughTheHostOnlyWhenAnOffsetIsSet) {
+    auto without = Program(StreamBuilder());
+    EXPECT_TRUE(host.versionOffsets.empty());
+    EXPECT_EQ(without->VersionVar(), u"");
+    without = nullptr;  // frees the block, so the next object loads the new stream
+    auto with = Program(StreamBuilder().Int("VersionVar", 0x1234));
+    EXPECT_EQ(host.versionOffsets, std::vector<std::int32_t>{0x1234});
+    EXPECT_EQ(with->VersionVar(), u"7.1.2");
+}
+
+TEST_F(CrashSettingsTest, AssistantsAreFoundByNameUntilTheFirstEmptyDefinition) {
+    auto settings = Program(StreamBuilder()
+                                .Int("ScrShotDepth", 8)
+                                .Text("Assistant1", "SendAssistant|Send Assistant|ContactForm|DetailsForm|ScrShotForm")
+                                .Text("Assistant3", "PrintAssistant|Print Assistant|ContactForm"));
+    AssistantRef send = settings->GetAssistant(u"sendassistant");
+    ASSERT_TRUE(send);
+    EXPECT_EQ(send->title, u"Send Assistant");
+    ASSERT_EQ(send->forms.size(), 3u);
+    EXPECT_EQ(send->forms[2].name, u"ScrShotForm");
+    EXPECT_EQ(send->forms[1].definition,
+              std::vector<std::uint8_t>({'D', 'e', 't', 'a', 'i', 'l', 's', 'F', 'o', 'r', 'm'}));
+    EXPECT_FALSE(settings->GetAssistant(u"PrintAssistant")) << "Assistant2 is missing, so 3 is never read";
+
+    settings->SetScreenShotDepth(0);
+    send = settings->GetAssistant(u"SendAssistant");
+    ASSERT_TRUE(send);
+    ASSERT_EQ(send->forms.size(), 2u);
+    EXPECT_EQ(send->forms[1].name, u"DetailsForm");
+}
+
+TEST_F(CrashSettingsTest, PluginsAreSwitchedInTheListIgnoringLetterCase) {
+    auto settings = Program(StreamBuilder());
+    EXPECT_TRUE(settings->GetPluginEnabled(u"Processes")) << "the built-in list";
+    settings->SetPluginEnabled(u"PROCESSES", false);
+    EXPECT_EQ(settings->GetPropStr("Plugins"), u"modules|hardware");
+    settings->SetPluginEnabled(u"Modules", true);
+    EXPECT_EQ(settings->GetPropStr("Plugins"), u"modules|hardware") << "already there";
+    settings->SetPluginEnabled(u"threads", true);
+    EXPECT_EQ(settings->GetPropStr("Plugins"), u"modules|hardware|threads");
+    settings->SetPropStr("Plugins", u"");
+    settings->SetPluginEnabled(u"modules", true);
+    EXPECT_EQ(settings->GetPropStr("Plugins"), u"modules");
+}
+
+TEST_F(CrashSettingsTest, AdditionalFieldsAndAttachmentsAreBuiltOnceAndFieldChangesRewriteTheSetting) {
+    auto settings = Program(StreamBuilder()
+                                .Text("AddFields", "customer=ACME|ticket=42")
+                                .Text("AddAttachs", "c:\\log.txt>log.txt>logs.zip>logfile"));
+    ICrashFields* fields = settings->GetAdditionalFields();
+    ASSERT_NE(fields, nullptr);
+    EXPECT_EQ(fields, settings->GetAdditionalFields());
+    EXPECT_EQ(fields->GetContent(u"ticket"), u"42");
+    fields->SetContent(u"ticket", u"43");
+    EXPECT_EQ(settings->GetPropStr("AddFields"), u"customer=ACME|ticket=43");
+
+    CrashAttachments* attachments = settings->GetAdditionalAttachments();
+    ASSERT_EQ(attachments->Count(), 1u);
+    EXPECT_EQ(attachments->Items()[0].zipName, u"logs.zip");
+    EXPECT_EQ(attachments->Items()[0].fieldName, u"logfile");
+}
+
+TEST_F(CrashSettingsTest, ThePropertyArrayStartsWith147EntriesAndGrowsBy20) {
+    StreamBuilder stream;
+    for (int i = 0; i < 147; ++i) stream.Int("P" + std::to_string(i), i);
+    auto settings = Program(stream);
+    ModuleSettingsBlock* block = host.blocks[ScriptedHost::kProgram];
+    EXPECT_EQ(block->propCap, 147);
+    settings->SetPropInt("Extra1", 1);
+    EXPECT_EQ(block->propCap, 167);
+    for (int i = 2; i <= 21; ++i) settings->SetPropInt("Extra" + std::to_string(i), i);
+    EXPECT_EQ(block->propCount, 168);
+    EXPECT_EQ(block->propCap, 187);
+    EXPECT_EQ(settings->GetPropInt("P146"), 146);
+}
+
+TEST_F(CrashSettingsTest, TheFacesAnswerTheirIdentifiersAndReferencesKeepTheObjectAlive) {
+    auto settings = Program(StreamBuilder());
+    void* face = nullptr;
+    ASSERT_EQ(settings->QueryInterface(kCrashSettingsExId, &face), kInterfaceFound);
+    auto* ex = static_cast<ICrashSettingsEx*>(face);
+    EXPECT_EQ(ex->GetSelf(), settings.get());
+    EXPECT_TRUE(ex->GetPropBool("AutoSave"));
+    ex->Release();
+    EXPECT_EQ(settings->QueryInterface(InterfaceId{1, 2, 3, {}}, &face), kInterfaceMissing);
+    EXPECT_EQ(face, nullptr);
+
+    ICrashModuleSettings* moduleFace = settings.get();
+    moduleFace->AddRef();
+    settings = nullptr;
+    EXPECT_EQ(host.blocks.size(), 1u) << "a face still holds the object and its block";
+    moduleFace->Release();
+    EXPECT_TRUE(host.blocks.empty());
+}
+
+TEST(DefaultSettingsTable, Holds137UniqueSettingsWithTheBuiltInValues) {
+    const auto table = DefaultSettingsTable();
+    EXPECT_EQ(table.size(), 137u);
+    std::set<std::string> names;
+    for (const SettingsProperty& property : table) EXPECT_TRUE(names.insert(property.name).second) << property.name;
+    EXPECT_EQ(FindDefaultSetting("FreezeTimeout")->vInt, 60);
+    EXPECT_EQ(FindDefaultSetting("PrepAttMsg")->vStr, u"Prepare attachments...");
+    EXPECT_EQ(FindDefaultSetting("BugTrDescr")->vStr, u"error details: \r\n%errorDetails%");
+    EXPECT_TRUE(FindDefaultSetting("NoSettings")->vBool);
+    EXPECT_EQ(FindDefaultSetting("CrashOnBuffer"), nullptr) << "no built-in default";
+    EXPECT_EQ(FindDefaultSetting("Assistant1"), nullptr);
+}
+
+// The operations must sit in the documented slots, so that code calling through the table by
+// slot number (another module's copy of the crash reporter) reaches the right one.
+const char* const kCrashSettingsSlots[] = {
+    "Module",
+    "GetAutoSave",
+    "SetAutoSave",
+    "GetAutoSaveIfNotSent",
+    "SetAutoSaveIfNotSent",
+    "GetAutoSend",
+    "SetAutoSend",
+    "GetAutoSendPrgrBox",
+    "SetAutoSendPrgrBox",
+    "GetAutoClipboard",
+    "SetAutoClipboard",
+    "GetSuspendThreads",
+    "SetSuspendThreads",
+    "GetShowPleaseWaitBox",
+    "SetShowPleaseWaitBox",
+    "GetAutoContinue",
+    "SetAutoContinue",
+    "GetAutoRestart",
+    "SetAutoRestart",
+    "GetAutoClose",
+    "SetAutoClose",
+    "GetAutoDelay",
+    "SetAutoDelay",
+    "GetSendBtnVisible",
+    "GetSaveBtnVisible",
+    "GetPrintBtnVisible",
+    "GetShowBtnVisible",
+    "GetContinueBtnVisible",
+    "GetRestartBtnVisible",
+    "GetCloseBtnVisible",
+    "SetSendBtnVisible",
+    "SetSaveBtnVisible",
+    "SetPrintBtnVisible",
+    "SetShowBtnVisible",
+    "SetContinueBtnVisible",
+    "SetRestartBtnVisible",
+    "SetCloseBtnVisible",
+    "GetFocusedButton",
+    "SetFocusedButton",
+    "GetSendAssistant",
+    "SetSendAssistant",
+    "GetSaveAssistant",
+    "SetSaveAssistant",
+    "GetPrintAssistant",
+    "SetPrintAssistant",
+    "GetAutoShowBugReport",
+    "SetAutoShowBugReport",
+    "GetNoOwnerDrawButtons",
+    "SetNoOwnerDrawButtons",
+    "GetSendInBackground",
+    "SetSendInBackground",
+    "GetMailAddr",
+    "SetMailAddr",
+    "GetUploadToFogBugz",
+    "SetUploadToFogBugz",
+    "GetUploadToBugZilla",
+    "SetUploadToBugZilla",
+    "GetUploadToMantis",
+    "SetUploadToMantis",
+    "GetUploadToCustomScript",
+    "SetUploadToCustomScript",
+    "GetHttpServer",
+    "SetHttpServer",
+    "GetHttpSsl",
+    "SetHttpSsl",
+    "GetHttpPort",
+    "SetHttpPort",
+    "GetHttpAccount",
+    "SetHttpAccount",
+    "GetHttpPassword",
+    "SetHttpPassword",
+    "GetBugTrackerAccount",
+    "SetBugTrackerAccount",
+    "GetBugTrackerPassword",
+    "SetBugTrackerPassword",
+    "GetBugTrackerProject",
+    "SetBugTrackerProject",
+    "GetBugTrackerArea",
+    "SetBugTrackerArea",
+    "GetBugTrackerAssignTo",
+    "SetBugTrackerAssignTo",
+    "GetMailAsSmtpServer",
+    "SetMailAsSmtpServer",
+    "GetMailAsSmtpClient",
+    "SetMailAsSmtpClient",
+    "GetSmtpServer",
+    "SetSmtpServer",
+    "GetSmtpSsl",
+    "SetSmtpSsl",
+    "GetSmtpTls",
+    "SetSmtpTls",
+    "GetSmtpPort",
+    "SetSmtpPort",
+    "GetSmtpAccount",
+    "SetSmtpAccount",
+    "GetSmtpPassword",
+    "SetSmtpPassword",
+    "GetMailViaMapi",
+    "SetMailViaMapi",
+    "GetMailViaMailto",
+    "SetMailViaMailto",
+    "GetMailFrom",
+    "SetMailFrom",
+    "GetAdditionalFields",
+    "GetAttachBugReport",
+    "SetAttachBugReport",
+    "GetAttachBugReportFile",
+    "SetAttachBugReportFile",
+    "GetDeleteBugReportFile",
+    "SetDeleteBugReportFile",
+    "GetBugReportSendAs",
+    "SetBugReportSendAs",
+    "GetBugReportZip",
+    "SetBugReportZip",
+    "GetScreenShotDepth",
+    "SetScreenShotDepth",
+    "GetScreenShotAppOnly",
+    "SetScreenShotAppOnly",
+    "GetScreenShotSendAs",
+    "SetScreenShotSendAs",
+    "GetScreenShotZip",
+    "SetScreenShotZip",
+    "GetAdditionalAttachments",
+    "GetBugReportFile",
+    "SetBugReportFile",
+    "GetAppendBugReports",
+    "SetAppendBugReports",
+    "GetBugReportFileSize",
+    "SetBugReportFileSize",
+    "GetNoDupExcepts",
+    "SetNoDupExcepts",
+    "GetNoDupFreezes",
+    "SetNoDupFreezes",
+    "GetDupExceptDef",
+    "SetDupExceptDef",
+    "GetDupFreezeDef",
+    "SetDupFreezeDef",
+    "GetListThreads",
+    "SetListThreads",
+    "GetShowCpuRegisters",
+    "SetShowCpuRegisters",
+    "GetShowStackDump",
+    "SetShowStackDump",
+    "GetShowDisAsm",
+    "SetShowDisAsm",
+    "GetHideUglyItems",
+    "SetHideUglyItems",
+    "GetShowRelativeAddrs",
+    "SetShowRelativeAddrs",
+    "GetShowRelativeLines",
+    "SetShowRelativeLines",
+    "GetFormatDisassembly",
+    "SetFormatDisassembly",
+    "GetLimitDisassembly",
+    "SetLimitDisassembly",
+    "GetPluginEnabled",
+    "SetPluginEnabled",
+    "VersionVar",
+    "GetAssistant",
+    "GetTitleBar",
+    "SetTitleBar",
+    "GetExceptMsg",
+    "SetExceptMsg",
+    "GetFrozenMsg",
+    "SetFrozenMsg",
+    "GetBitFaultMsg",
+    "SetBitFaultMsg",
+    "GetSendBtnCaption",
+    "GetSaveBtnCaption",
+    "GetPrintBtnCaption",
+    "GetShowBtnCaption",
+    "GetContinueBtnCaption",
+    "GetRestartBtnCaption",
+    "GetCloseBtnCaption",
+    "SetSendBtnCaption",
+    "SetSaveBtnCaption",
+    "SetPrintBtnCaption",
+    "SetShowBtnCaption",
+    "SetContinueBtnCaption",
+    "SetRestartBtnCaption",
+    "SetCloseBtnCaption",
+    "GetOkBtnCaption",
+    "GetDetailsBtnCaption",
+    "SetOkBtnCaption",
+    "SetDetailsBtnCaption",
+    "GetPleaseWaitTitle",
+    "GetPleaseWaitText",
+    "SetPleaseWaitTitle",
+    "SetPleaseWaitText",
+    "GetBugTrackerTitle",
+    "SetBugTrackerTitle",
+    "GetBugTrackerDescription",
+    "SetBugTrackerDescription",
+    "GetMailSubject",
+    "SetMailSubject",
+    "GetMailBody",
+    "SetMailBody",
+    "GetSendBoxTitle",
+    "SetSendBoxTitle",
+    "GetPrepareAttachMsg",
+    "SetPrepareAttachMsg",
+    "GetMxLookupMsg",
+    "SetMxLookupMsg",
+    "GetConnectMsg",
+    "SetConnectMsg",
+    "GetSendMailMsg",
+    "SetSendMailMsg",
+    "GetFieldsMsg",
+    "SetFieldsMsg",
+    "GetSendAttachMsg",
+    "SetSendAttachMsg",
+    "GetSendFinalizeMsg",
+    "SetSendFinalizeMsg",
+    "GetSendFailureMsg",
+    "SetSendFailureMsg",
+};
+const char* const kCrashModuleSettingsSlots[] = {
+    "IsValid",
+    "Enabled",
+    "LinkInSettings",
+    "LinkInMapFile",
+    "CheckFileCrc",
+    "CheckForFreeze",
+    "FreezeTimeout",
+    "GetWindowsLogo",
+    "SetWindowsLogo",
+    "ReportLeaks",
+    "CrashOnOverrun",
+    "CrashOnUnderrun",
+    "GetFilter1Classes",
+    "GetFilter2Classes",
+    "SetFilter1Classes",
+    "SetFilter2Classes",
+    "GetFilter1NoBugReport",
+    "GetFilter2NoBugReport",
+    "GetGeneralNoBugReport",
+    "SetFilter1NoBugReport",
+    "SetFilter2NoBugReport",
+    "SetGeneralNoBugReport",
+    "GetFilter1NoScreenShot",
+    "GetFilter2NoScreenShot",
+    "GetGeneralNoScreenShot",
+    "SetFilter1NoScreenShot",
+    "SetFilter2NoScreenShot",
+    "SetGeneralNoScreenShot",
+    "GetFilter1NoSuspend",
+    "GetFilter2NoSuspend",
+    "GetGeneralNoSuspend",
+    "SetFilter1NoSuspend",
+    "SetFilter2NoSuspend",
+    "SetGeneralNoSuspend",
+    "GetFilter1NoHandlers",
+    "GetFilter2NoHandlers",
+    "GetGeneralNoHandlers",
+    "SetFilter1NoHandlers",
+    "SetFilter2NoHandlers",
+    "SetGeneralNoHandlers",
+    "GetFilter1ShowSetting",
+    "GetFilter2ShowSetting",
+    "GetGeneralShowSetting",
+    "SetFilter1ShowSetting",
+    "SetFilter2ShowSetting",
+    "SetGeneralShowSetting",
+    "GetFilter1Assistant",
+    "GetFilter2Assistant",
+    "GetGeneralAssistant",
+    "SetFilter1Assistant",
+    "SetFilter2Assistant",
+    "SetGeneralAssistant",
+    "Reload",
+};
+
+// Itanium C++ ABI: a pointer to a virtual member function holds 1 + the byte offset of its slot.
+template <typename Member>
+std::size_t SlotOf(Member member) {
+    std::uintptr_t raw = 0;
+    std::memcpy(&raw, &member, sizeof raw);
+    return (raw - 1) / sizeof(void*);
+}
+
+TEST(CrashSettingsFaces, OperationsSitInTheDocumentedSlots) {
+    std::vector<std::string> names;
+    std::vector<std::size_t> slots;
+#define BREVANT_RECORD_SLOT(kind, op, property) \
+    names.push_back(#op);                       \
+    slots.push_back(SlotOf(&ICrashModuleSettings::op));
+    CRASH_SETTINGS_OPERATIONS(BREVANT_RECORD_SLOT)
+    CRASH_MODULE_SETTINGS_OPERATIONS(BREVANT_RECORD_SLOT)
+#undef BREVANT_RECORD_SLOT
+    std::vector<std::string> expected(std::begin(kCrashSettingsSlots), std::end(kCrashSettingsSlots));
+    expected.insert(expected.end(), std::begin(kCrashModuleSettingsSlots), std::end(kCrashModuleSettingsSlots));
+    ASSERT_EQ(names, expected);
+    for (std::size_t i = 0; i < slots.size(); ++i) EXPECT_EQ(slots[i], i + 3) << names[i];
+    EXPECT_EQ(SlotOf(&ICrashSettingsEx::GetPropBool), 3u);
+    EXPECT_EQ(SlotOf(&ICrashSettingsEx::GetSelf), 9u);
+}
+
+}  // namespace
+}  // namespace brevant::crashreport
