@@ -24,6 +24,7 @@ for p in ca-certificates git cmake make ninja-build python3 \
          g++ clang libclang-rt-14-dev llvm \
          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64 \
          libz-mingw-w64-dev zlib1g-dev googletest \
+         fp-compiler fp-units-rtl \
          wine wine64 wine32:i386 qemu-user-static xvfb xauth procps; do
     need "$p"
 done

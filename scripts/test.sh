@@ -39,6 +39,7 @@ export DISPLAY=":$display"
 tier "native unit tests" build/native/bin/unit_tests --gtest_brief=1
 tier "fuzzers" ./scripts/run-fuzzers.sh
 tier "instruction decoder against objdump" tests/x86/run_oracle.sh
+tier "property streams against Free Pascal" tests/format/fpc_cross_check.sh
 tier "Win32 edge tests (wine64)" python3 tests/e2e/run_win_tests.py 64
 tier "symbol store against binutils" python3 tests/symbols/symbol_oracle.py
 tier "end-to-end tests (wine64)" python3 -m unittest discover -s tests/e2e -p "test_launcher.py" -v
