@@ -4,12 +4,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/utf16_text.h"
+#include "tools/property_stream_compiler/property_text.h"
 
 namespace brevant::crashreport {
 
@@ -317,26 +321,84 @@ FormDescription Describe(const StreamBuilder& stream) {
     return DescribeForm(Read(stream));
 }
 
-void ExpectMainButtonsUntouched(const FormDescription& form) {
-    const std::u16string names[] = {u"ContinueBtn", u"SkipBtn", u"CancelBtn"};
-    const std::u16string captions[] = {u"Next >", u"Skip", u"Cancel"};
-    for (std::size_t i = 0; i < 3; ++i) {
-        const FormItemDescription& button = form.mainButtons[i];
-        EXPECT_EQ(button.kind, FormItemKind::Button);
-        EXPECT_EQ(button.name, names[i]);
-        EXPECT_EQ(button.caption, captions[i]);
-        EXPECT_TRUE(button.enabled);
-        EXPECT_FALSE(button.invisible);
-        EXPECT_FALSE(button.noOwnerDraw);
-    }
+std::string KindName(FormItemKind kind) {
+    const char* names[] = {"button", "label", "edit", "check box", "image"};
+    return names[static_cast<int>(kind)];
 }
+
+// Every field as "name=value", so a mismatch names the field.
+std::vector<std::string> Fields(const FormItemDescription& item) {
+    auto number = [](std::int32_t value) { return std::to_string(value); };
+    auto flag = [](bool value) { return std::string(value ? "true" : "false"); };
+    return {"name=" + ToUtf8(item.name),
+            "kind=" + KindName(item.kind),
+            "spacing=" + number(item.spacing),
+            "enabled=" + flag(item.enabled),
+            "ownSection=" + flag(item.outputType == TOutputType::otOwnSection),
+            "outputName=" + ToUtf8(item.outputName),
+            "caption=" + ToUtf8(item.caption),
+            "minWidth=" + number(item.minWidth),
+            "noOwnerDraw=" + flag(item.noOwnerDraw),
+            "invisible=" + flag(item.invisible),
+            "text=" + ToUtf8(item.text),
+            "lines=" + number(item.lines),
+            "optional=" + flag(item.optional),
+            "notColored=" + flag(item.notColored),
+            "notValid=" + flag(item.notValid),
+            "checked=" + flag(item.checked),
+            "width=" + number(item.width),
+            "height=" + number(item.height),
+            "file=" + ToUtf8(item.file),
+            "clickable=" + flag(item.clickable),
+            "border=" + flag(item.border)};
+}
+
+std::vector<std::string> Fields(const FormDescription& form) {
+    std::vector<std::string> fields = {
+        "name=" + ToUtf8(form.name),
+        "minWidth=" + std::to_string(form.minWidth),
+        "message=" + ToUtf8(form.message),
+        "activeControl=" + ToUtf8(form.activeControl),
+        "timer=" + std::to_string(form.timer),
+        "onAction=" + ToUtf8(form.onAction),
+        "handler=" + std::to_string(static_cast<int>(form.handler.kind)),
+    };
+    for (const FormItemDescription& button : form.mainButtons) {
+        for (std::string& field : Fields(button)) fields.push_back(std::move(field));
+    }
+    for (const FormItemDescription& item : form.items) {
+        for (std::string& field : Fields(item)) fields.push_back(std::move(field));
+    }
+    return fields;
+}
+
+// The fields in which an item differs from a fresh item of its kind and name.
+std::vector<std::string> ChangedFields(const FormItemDescription& item) {
+    FormItemDescription fresh;
+    fresh.kind = item.kind;
+    fresh.name = item.name;
+    const std::vector<std::string> fields = Fields(item);
+    const std::vector<std::string> freshFields = Fields(fresh);
+    std::vector<std::string> changed;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i] != freshFields[i]) changed.push_back(fields[i]);
+    }
+    return changed;
+}
+
+using Changes = std::vector<std::string>;
 
 TEST(FormDescriptionTest, DataWithoutDefinitionGivesTheMainButtonsOnly) {
     StreamBuilder wrongSignature;
     wrongSignature.Raw("TPF1").Object("TForm", "Form").Text("Message", "m").End();
     wrongSignature.Object("INVButton", "ContinueBtn").Text("Caption", "Go").End().End().End();
     for (const FormDescription& form : {Describe(StreamBuilder()), Describe(wrongSignature), EmptyFormDescription()}) {
-        ExpectMainButtonsUntouched(form);
+        EXPECT_EQ(form.mainButtons[kContinueButton].name, u"ContinueBtn");
+        EXPECT_EQ(form.mainButtons[kSkipButton].name, u"SkipBtn");
+        EXPECT_EQ(form.mainButtons[kCancelButton].name, u"CancelBtn");
+        EXPECT_EQ(ChangedFields(form.mainButtons[kContinueButton]), Changes{"caption=Next >"});
+        EXPECT_EQ(ChangedFields(form.mainButtons[kSkipButton]), Changes{"caption=Skip"});
+        EXPECT_EQ(ChangedFields(form.mainButtons[kCancelButton]), Changes{"caption=Cancel"});
         EXPECT_EQ(form.name, u"");
         EXPECT_EQ(form.message, u"");
         EXPECT_TRUE(form.items.empty());
@@ -355,60 +417,33 @@ TEST(FormDescriptionTest, ButtonObjectsConfigureTheMainButtonsByExactName) {
     stream.End();
     const FormDescription form = Describe(stream);
 
-    EXPECT_EQ(form.mainButtons[kContinueButton].caption, u"Continue");
-    EXPECT_TRUE(form.mainButtons[kContinueButton].noOwnerDraw);
-    EXPECT_EQ(form.mainButtons[kSkipButton].caption, u"Skip");
-    EXPECT_TRUE(form.mainButtons[kSkipButton].invisible);
-    EXPECT_FALSE(form.mainButtons[kSkipButton].enabled);
+    EXPECT_EQ(ChangedFields(form.mainButtons[kContinueButton]), (Changes{"caption=Continue", "noOwnerDraw=true"}));
+    EXPECT_EQ(ChangedFields(form.mainButtons[kSkipButton]),
+              (Changes{"enabled=false", "caption=Skip", "invisible=true"}));
     EXPECT_EQ(form.mainButtons[kCancelButton].name, u"CancelBtn");
-    EXPECT_EQ(form.mainButtons[kCancelButton].caption, u"Stop");
-    EXPECT_EQ(form.mainButtons[kCancelButton].minWidth, 90);
-
+    EXPECT_EQ(ChangedFields(form.mainButtons[kCancelButton]), (Changes{"caption=Stop", "minWidth=90"}));
     // Names that differ in letter case are buttons of their own, with an empty caption.
     ASSERT_EQ(form.items.size(), 2u);
-    EXPECT_EQ(form.items[0].kind, FormItemKind::Button);
-    EXPECT_EQ(form.items[0].name, u"continueBtn");
-    EXPECT_EQ(form.items[0].caption, u"");
-    EXPECT_EQ(form.items[0].minWidth, 80);
-    EXPECT_EQ(form.items[1].name, u"Extra");
+    EXPECT_EQ(Fields(form.items[0])[0], "name=continueBtn");
+    EXPECT_EQ(ChangedFields(form.items[0]), Changes{"minWidth=80"});
+    EXPECT_EQ(Fields(form.items[1])[0], "name=Extra");
+    EXPECT_EQ(ChangedFields(form.items[1]), Changes{});
 }
 
 TEST(FormDescriptionTest, ItemKindsComeFromTheClassNameAfterItsFirstLetter) {
     StreamBuilder stream;
     stream.Signature().Object("TRoot", "Root").End();
-    const struct {
-        const char* className;
-        std::optional<FormItemKind> kind;
-    } cases[] = {
-        {"INVButton", FormItemKind::Button},
-        {"TNVLabel", FormItemKind::Label},
-        {"INVEdit", FormItemKind::Edit},
-        {"QNVCheckBox", FormItemKind::CheckBox},
-        {"INVImage", FormItemKind::Image},
-        {"INVlabel", std::nullopt},
-        {"NVLabel", std::nullopt},
-        {"INVPanel", std::nullopt},
-        {"I", std::nullopt},
-    };
-    for (const auto& test : cases) stream.Object(test.className, test.className).End().End();
+    for (const char* className :
+         {"INVButton", "TNVLabel", "INVEdit", "QNVCheckBox", "INVImage", "INVlabel", "NVLabel", "INVPanel", "I"}) {
+        stream.Object(className, className).End().End();
+    }
     stream.End();
     const FormDescription form = Describe(stream);
 
-    std::vector<std::u16string> expectedNames;
-    std::vector<FormItemKind> expectedKinds;
-    for (const auto& test : cases) {
-        if (!test.kind) continue;
-        expectedNames.push_back(FromUtf8(test.className));
-        expectedKinds.push_back(*test.kind);
-    }
-    std::vector<std::u16string> names;
-    std::vector<FormItemKind> kinds;
-    for (const FormItemDescription& item : form.items) {
-        names.push_back(item.name);
-        kinds.push_back(item.kind);
-    }
-    EXPECT_EQ(names, expectedNames);
-    EXPECT_EQ(kinds, expectedKinds);
+    std::vector<std::string> items;
+    for (const FormItemDescription& item : form.items) items.push_back(ToUtf8(item.name) + " " + KindName(item.kind));
+    EXPECT_EQ(items, (std::vector<std::string>{"INVButton button", "TNVLabel label", "INVEdit edit",
+                                               "QNVCheckBox check box", "INVImage image"}));
     EXPECT_EQ(form.name, u"Root");
 }
 
@@ -424,155 +459,131 @@ TEST(FormDescriptionTest, FirstObjectWithoutItemNamesTheFormAndEveryOneSetsFormP
     stream.End();
     const FormDescription form = Describe(stream);
 
-    EXPECT_EQ(form.name, u"Panel");
-    EXPECT_EQ(form.message, u"Second");
-    EXPECT_EQ(form.minWidth, 400);
-    EXPECT_EQ(form.activeControl, u"Edit");
-    EXPECT_EQ(form.timer, 250);
-    EXPECT_EQ(form.onAction, u"Unit1.Go");
-    EXPECT_EQ(form.handler.kind, FormHandlerKind::PublicSymbol);
+    const std::vector<std::string> fields = Fields(form);
+    EXPECT_EQ(std::vector<std::string>(fields.begin(), fields.begin() + 7),
+              (std::vector<std::string>{"name=Panel", "minWidth=400", "message=Second", "activeControl=Edit",
+                                        "timer=250", "onAction=Unit1.Go", "handler=3"}));
     ASSERT_EQ(form.items.size(), 2u);
     EXPECT_EQ(form.items[0].name, u"RootLabel");
     EXPECT_EQ(form.items[1].name, u"Edit");
 }
 
-// Applies one property to a fresh item of a kind and returns the item.
-FormItemDescription ItemWith(std::string_view className, std::string_view property, std::uint8_t type,
-                             std::string_view raw) {
+// One property on a fresh item of a class: the fields it changed.
+Changes ChangesOf(std::string_view className, std::string_view property, std::uint8_t type, std::string_view raw) {
     StreamBuilder stream;
     stream.Signature().Object("TForm", "Form").End();
     stream.Object(className, "Item").Property(property, type, raw).End().End();
     stream.End();
     const FormDescription form = Describe(stream);
     EXPECT_EQ(form.items.size(), 1u);
-    return form.items.empty() ? FormItemDescription{} : form.items[0];
+    return form.items.empty() ? Changes{"no item"} : ChangedFields(form.items[0]);
 }
 
 TEST(FormDescriptionTest, ItemsReadTheirClassPropertiesAndIgnoreOthers) {
-    using Check = bool (*)(const FormItemDescription&);
     const struct {
         const char* className;
         const char* property;
         std::uint8_t type;
         std::string raw;
-        Check check;
+        const char* change;  // empty: the property is ignored
     } cases[] = {
         // Every kind.
-        {"INVImage", "Spacing", 2, "\xFB", [](const FormItemDescription& i) { return i.spacing == -5; }},
-        {"INVLabel", "Enabled", 8, "", [](const FormItemDescription& i) { return !i.enabled; }},
-        {"INVCheckBox", "OutputName", 7, "\x02on", [](const FormItemDescription& i) { return i.outputName == u"on"; }},
-        {"INVButton", "OutputType", 6, "\x0DnvoOwnSection",
-         [](const FormItemDescription& i) { return i.outputType == TOutputType::otOwnSection; }},
+        {"INVImage", "Spacing", 2, "\xFB", "spacing=-5"},
+        {"INVLabel", "Enabled", 8, "", "enabled=false"},
+        {"INVCheckBox", "OutputName", 7, "\x02on", "outputName=on"},
+        {"INVButton", "OutputType", 6, "\x0DnvoOwnSection", "ownSection=true"},
+        {"INVEdit", "OutputType", 7, "\x0AOWNSECTION", "ownSection=true"},
+        {"INVEdit", "OutputType", 7, "\x0Emyownsectionxy", "ownSection=true"},
+        {"INVEdit", "OutputType", 6, "\x09nvoHeader", ""},
+        {"INVEdit", "OutputType", 7, "\x0Bown Section", ""},
         // Buttons.
-        {"INVButton", "MinWidth", 3, Le16(120), [](const FormItemDescription& i) { return i.minWidth == 120; }},
-        {"INVButton", "Caption", 7, "\x02Go", [](const FormItemDescription& i) { return i.caption == u"Go"; }},
-        {"INVButton", "NoOwnerDraw", 9, "", [](const FormItemDescription& i) { return i.noOwnerDraw; }},
-        {"INVButton", "Visible", 8, "", [](const FormItemDescription& i) { return i.invisible; }},
-        {"INVButton", "Visible", 9, "", [](const FormItemDescription& i) { return !i.invisible; }},
-        {"INVButton", "Text", 7, "\x02Go", [](const FormItemDescription& i) { return i.caption.empty(); }},
-        {"INVButton", "Checked", 9, "", [](const FormItemDescription& i) { return !i.checked; }},
+        {"INVButton", "MinWidth", 3, Le16(120), "minWidth=120"},
+        {"INVButton", "Caption", 7, "\x02Go", "caption=Go"},
+        {"INVButton", "NoOwnerDraw", 9, "", "noOwnerDraw=true"},
+        {"INVButton", "Visible", 8, "", "invisible=true"},
+        {"INVButton", "Visible", 9, "", ""},
+        {"INVButton", "Text", 7, "\x02Go", ""},
+        {"INVButton", "Checked", 9, "", ""},
         // Labels.
         {"INVLabel", "Caption", 7,
          "\x02"
          "ab",
-         [](const FormItemDescription& i) { return i.caption == u"ab"; }},
+         "caption=ab"},
         {"INVLabel", "Text", 7,
          "\x02"
          "ab",
-         [](const FormItemDescription& i) { return i.caption.empty(); }},
-        {"INVLabel", "MinWidth", 2, "\x01", [](const FormItemDescription& i) { return i.minWidth == 0; }},
-        // Edits.
+         ""},
+        {"INVLabel", "MinWidth", 2, "\x01", ""},
+        // Edits; line markers become line breaks, exactly as written.
         {"INVEdit", "Text", 7,
          "\x02"
          "ab",
-         [](const FormItemDescription& i) { return i.text == u"ab"; }},
+         "text=ab"},
+        {"INVEdit", "Text", 7,
+         "\x06"
+         "a%lf%b",
+         "text=a\r\nb"},
+        {"INVEdit", "Text", 7, "\x08%lf%%lf%", "text=\r\n\r\n"},
+        {"INVEdit", "Text", 7, "\x08x%lf%lf%", "text=x\r\nlf%"},
+        {"INVEdit", "Text", 7, "\x04%LF%", "text=%LF%"},
         {"INVEdit", "Caption", 7,
          "\x02"
          "ab",
-         [](const FormItemDescription& i) { return i.caption.empty() && i.text.empty(); }},
-        {"INVEdit", "Lines", 2, "\x09", [](const FormItemDescription& i) { return i.lines == 9; }},
-        {"INVEdit", "Optional", 9, "", [](const FormItemDescription& i) { return i.optional; }},
-        {"INVEdit", "Colored", 8, "", [](const FormItemDescription& i) { return i.notColored; }},
-        {"INVEdit", "Colored", 9, "", [](const FormItemDescription& i) { return !i.notColored; }},
-        {"INVEdit", "Valid", 8, "", [](const FormItemDescription& i) { return i.notValid; }},
-        {"INVEdit", "Valid", 9, "", [](const FormItemDescription& i) { return !i.notValid; }},
-        {"INVEdit", "Visible", 8, "", [](const FormItemDescription& i) { return !i.invisible; }},
-        // Check boxes.
+         ""},
+        {"INVEdit", "Lines", 2, "\x09", "lines=9"},
+        {"INVEdit", "Optional", 9, "", "optional=true"},
+        {"INVEdit", "Colored", 8, "", "notColored=true"},
+        {"INVEdit", "Colored", 9, "", ""},
+        {"INVEdit", "Valid", 8, "", "notValid=true"},
+        {"INVEdit", "Valid", 9, "", ""},
+        {"INVEdit", "Visible", 8, "", ""},
+        // Check boxes; Text is a caption there, line markers and all.
         {"INVCheckBox", "Caption", 7,
          "\x01"
          "c",
-         [](const FormItemDescription& i) { return i.caption == u"c"; }},
+         "caption=c"},
         {"INVCheckBox", "Text", 7,
-         "\x01"
-         "c",
-         [](const FormItemDescription& i) { return i.caption == u"c"; }},
-        {"INVCheckBox", "Checked", 9, "", [](const FormItemDescription& i) { return i.checked; }},
-        {"INVCheckBox", "Lines", 2, "\x05", [](const FormItemDescription& i) { return i.lines == 1; }},
+         "\x06"
+         "a%lf%b",
+         "caption=a%lf%b"},
+        {"INVCheckBox", "Checked", 9, "", "checked=true"},
+        {"INVCheckBox", "Lines", 2, "\x05", ""},
         // Images.
-        {"INVImage", "Width", 3, Le16(640), [](const FormItemDescription& i) { return i.width == 640; }},
-        {"INVImage", "Height", 4, Le32(480), [](const FormItemDescription& i) { return i.height == 480; }},
-        {"INVImage", "File", 20, Le32(5) + "a.bmp", [](const FormItemDescription& i) { return i.file == u"a.bmp"; }},
-        {"INVImage", "Clickable", 9, "", [](const FormItemDescription& i) { return i.clickable; }},
-        {"INVImage", "Border", 9, "", [](const FormItemDescription& i) { return i.border; }},
+        {"INVImage", "Width", 3, Le16(640), "width=640"},
+        {"INVImage", "Height", 4, Le32(480), "height=480"},
+        {"INVImage", "File", 20, Le32(5) + "a.bmp", "file=a.bmp"},
+        {"INVImage", "Clickable", 9, "", "clickable=true"},
+        {"INVImage", "Border", 9, "", "border=true"},
         {"INVImage", "Caption", 7,
          "\x01"
          "c",
-         [](const FormItemDescription& i) { return i.caption.empty(); }},
+         ""},
         // Names compare exactly.
         {"INVLabel", "caption", 7,
          "\x01"
          "c",
-         [](const FormItemDescription& i) { return i.caption.empty(); }},
-        {"INVEdit", "LINES", 2, "\x05", [](const FormItemDescription& i) { return i.lines == 1; }},
-        // Numbers given as text.
+         ""},
+        {"INVEdit", "LINES", 2, "\x05", ""},
+        // Numbers and booleans given as text.
         {"INVEdit", "Lines", 7,
          "\x02"
          "12",
-         [](const FormItemDescription& i) { return i.lines == 12; }},
-        {"INVEdit", "Lines", 7, "\x02-3", [](const FormItemDescription& i) { return i.lines == -3; }},
-        {"INVEdit", "Lines", 7, "\x02x1", [](const FormItemDescription& i) { return i.lines == 0; }},
+         "lines=12"},
+        {"INVEdit", "Lines", 7, "\x02-3", "lines=-3"},
+        {"INVEdit", "Lines", 7, "\x02x1", "lines=0"},
         {"INVEdit", "Optional", 7,
          "\x01"
          "1",
-         [](const FormItemDescription& i) { return i.optional; }},
+         "optional=true"},
         {"INVEdit", "Optional", 7,
          "\x01"
          "0",
-         [](const FormItemDescription& i) { return !i.optional; }},
+         ""},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(testing::Message() << test.className << "." << test.property << " type " << int{test.type});
-        EXPECT_TRUE(test.check(ItemWith(test.className, test.property, test.type, test.raw)));
-    }
-}
-
-TEST(FormDescriptionTest, OutputTypeMeansOwnSectionWhenItContainsTheWordInAnyCase) {
-    const struct {
-        std::string value;
-        TOutputType expected;
-    } cases[] = {
-        {"nvoOwnSection", TOutputType::otOwnSection}, {"OWNSECTION", TOutputType::otOwnSection},
-        {"myownsectionX", TOutputType::otOwnSection}, {"nvoHeader", TOutputType::otHeader},
-        {"own Section", TOutputType::otHeader},       {"", TOutputType::otHeader},
-    };
-    for (const auto& test : cases) {
-        const std::string raw = std::string(1, static_cast<char>(test.value.size())) + test.value;
-        EXPECT_EQ(ItemWith("INVEdit", "OutputType", 6, raw).outputType, test.expected) << test.value;
-    }
-}
-
-TEST(FormDescriptionTest, EditTextTurnsLineMarkersIntoLineBreaks) {
-    const struct {
-        std::string value;
-        std::u16string expected;
-    } cases[] = {
-        {"a%lf%b", u"a\r\nb"}, {"%lf%%lf%", u"\r\n\r\n"}, {"x%lf%lf%", u"x\r\nlf%"}, {"%LF%", u"%LF%"}, {"%lf", u"%lf"},
-    };
-    for (const auto& test : cases) {
-        const std::string raw = std::string(1, static_cast<char>(test.value.size())) + test.value;
-        EXPECT_EQ(ItemWith("INVEdit", "Text", 7, raw).text, test.expected) << test.value;
-        // Check boxes take Text as their caption unchanged.
-        EXPECT_EQ(ItemWith("INVCheckBox", "Text", 7, raw).caption, FromUtf8(test.value)) << test.value;
+        const Changes expected = *test.change ? Changes{test.change} : Changes{};
+        EXPECT_EQ(ChangesOf(test.className, test.property, test.type, test.raw), expected);
     }
 }
 
@@ -589,7 +600,6 @@ TEST(FormDescriptionTest, OnActionSelectsTheHandler) {
         {u"quarrex.HandleScreenshotForm", FormHandlerKind::ScreenshotForm, u"", u""},
         {u"Quarrex.HandleContactForm ", FormHandlerKind::PublicSymbol, u"Quarrex", u"HandleContactForm "},
         {u"Quarrex.HandleOtherForm", FormHandlerKind::PublicSymbol, u"Quarrex", u"HandleOtherForm"},
-        {u"MyUnit.MyHandler", FormHandlerKind::PublicSymbol, u"MyUnit", u"MyHandler"},
         {u"MyHandler", FormHandlerKind::PublicSymbol, u"", u"MyHandler"},
         {u"Unit.TForm.Handler", FormHandlerKind::PublicSymbol, u"Unit", u"TForm.Handler"},
         {u".Handler", FormHandlerKind::PublicSymbol, u"", u"Handler"},
@@ -604,9 +614,106 @@ TEST(FormDescriptionTest, OnActionSelectsTheHandler) {
 
     StreamBuilder stream;
     stream.Signature().Object("TForm", "Form").Text("OnAction", "quarrex.handlescreenshotform").End().End();
-    const FormDescription form = Describe(stream);
-    EXPECT_EQ(form.onAction, u"quarrex.handlescreenshotform");
-    EXPECT_EQ(form.handler.kind, FormHandlerKind::ScreenshotForm);
+    EXPECT_EQ(Describe(stream).handler.kind, FormHandlerKind::ScreenshotForm);
+}
+
+// ---- The three forms the program ships ----
+
+FormItemDescription Label(std::u16string name, std::u16string caption) {
+    return {.kind = FormItemKind::Label, .name = std::move(name), .caption = std::move(caption)};
+}
+
+FormItemDescription Edit(std::u16string name, std::int32_t lines, bool optional, std::u16string outputName,
+                         TOutputType outputType) {
+    return {.kind = FormItemKind::Edit,
+            .name = std::move(name),
+            .outputType = outputType,
+            .outputName = std::move(outputName),
+            .lines = lines,
+            .optional = optional};
+}
+
+FormItemDescription CheckBox(std::u16string name, std::u16string caption, bool checked) {
+    return {.kind = FormItemKind::CheckBox, .name = std::move(name), .caption = std::move(caption), .checked = checked};
+}
+
+// The shipped forms caption their buttons alike; some disable Skip.
+FormDescription ShippedForm(std::u16string name, std::u16string message, bool skipEnabled) {
+    FormDescription form;
+    form.name = std::move(name);
+    form.message = std::move(message);
+    form.mainButtons = {
+        FormItemDescription{.kind = FormItemKind::Button, .name = u"ContinueBtn", .caption = u"Continue"},
+        FormItemDescription{
+            .kind = FormItemKind::Button, .name = u"SkipBtn", .enabled = skipEnabled, .caption = u"Skip"},
+        FormItemDescription{.kind = FormItemKind::Button, .name = u"CancelBtn", .caption = u"Cancel"},
+    };
+    return form;
+}
+
+FormDescription ExpectedContactForm() {
+    FormDescription form = ShippedForm(u"ContactForm", u"Contact Information", false);
+    form.onAction = u"Quarrex.HandleContactForm";
+    form.handler.kind = FormHandlerKind::ContactForm;
+    form.items = {
+        Label(u"Label1", u"your name:"),
+        Edit(u"NameEdit", 1, true, u"contact name", TOutputType::otHeader),
+        Label(u"Label2", u"your email:"),
+        Edit(u"EmailEdit", 1, false, u"contact email", TOutputType::otHeader),
+        CheckBox(u"MemCheck", u"remember me", false),
+    };
+    return form;
+}
+
+FormDescription ExpectedDetailsForm() {
+    FormDescription form = ShippedForm(u"DetailsForm", u"Error Details", true);
+    form.items = {
+        Label(u"Label1", u"what were you doing when the error occurred?"),
+        Edit(u"DetailsMemo", 9, false, u"error details", TOutputType::otOwnSection),
+    };
+    return form;
+}
+
+FormDescription ExpectedScreenshotForm() {
+    FormDescription form = ShippedForm(u"ScrShotForm", u"Screenshot Configuration", false);
+    form.activeControl = u"ContinueBtn";
+    form.onAction = u"Quarrex.HandleScreenshotForm";
+    form.handler.kind = FormHandlerKind::ScreenshotForm;
+    form.timer = 250;
+    form.items = {
+        CheckBox(u"AttachCheck", u"attach a screenshot to the bug report", true),
+        {.kind = FormItemKind::Image, .name = u"ScrShotImg", .clickable = true, .border = true},
+        Label(u"Label1", u"(click to edit image)"),
+    };
+    return form;
+}
+
+std::string ReadShippedForm(const char* fileName) {
+    const std::filesystem::path path =
+        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "resources" / "forms" / fileName;
+    std::ifstream file(path, std::ios::binary);
+    EXPECT_TRUE(file) << path;
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+TEST(FormDescriptionTest, ShippedFormsCarryEveryPropertyTheyAreDefinedWith) {
+    const struct {
+        const char* fileName;
+        FormDescription expected;
+    } cases[] = {
+        {"contact_form.txt", ExpectedContactForm()},
+        {"details_form.txt", ExpectedDetailsForm()},
+        {"scrshot_form.txt", ExpectedScreenshotForm()},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.fileName);
+        const tools::PropertyTextResult compiled = tools::CompilePropertyText(ReadShippedForm(test.fileName));
+        ASSERT_EQ(compiled.error, "");
+        const FormStreamResult stream = ReadFormStream(compiled.stream, DecodeLatin1);
+        EXPECT_TRUE(stream.hasSignature);
+        EXPECT_FALSE(stream.invalidType.has_value());
+        EXPECT_EQ(Fields(DescribeForm(stream)), Fields(test.expected));
+    }
 }
 
 }  // namespace
