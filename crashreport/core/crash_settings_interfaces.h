@@ -11,7 +11,7 @@
 
 #include "crashreport/core/module_handle.h"
 #include "crashreport/core/settings_operations.h"
-#include "crashreport/report/reference_counted.h"
+#include "base/reference_counted.h"
 
 namespace brevant::crashreport {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "crashreport/report/reference_counted.h"
+#include "base/reference_counted.h"
 
 namespace brevant::crashreport {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <utility>
 
-namespace brevant::crashreport {
+namespace brevant {
 
 // Laid out like the system's GUID.
 struct InterfaceId {
@@ -84,4 +84,4 @@ private:
     T* object_ = nullptr;
 };
 
-}  // namespace brevant::crashreport
+}  // namespace brevant
