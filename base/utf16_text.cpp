@@ -2,8 +2,6 @@
 
 namespace brevant {
 
-namespace {
-
 void AppendUtf8(std::string& out, char32_t codePoint) {
     if (codePoint < 0x80) {
         out += static_cast<char>(codePoint);
@@ -22,6 +20,15 @@ void AppendUtf8(std::string& out, char32_t codePoint) {
     }
 }
 
+bool IsHighSurrogate(char32_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+namespace {
+
 void AppendUtf16(std::u16string& out, char32_t codePoint) {
     if (codePoint < 0x10000) {
         out += static_cast<char16_t>(codePoint);
@@ -30,13 +37,6 @@ void AppendUtf16(std::u16string& out, char32_t codePoint) {
         out += static_cast<char16_t>(0xD800 + (codePoint >> 10));
         out += static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF));
     }
-}
-
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
 }  // namespace

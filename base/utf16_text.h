@@ -12,6 +12,11 @@ namespace brevant {
 std::string ToUtf8(std::u16string_view text);
 // Invalid UTF-8 sequences become U+FFFD, one per offending byte.
 std::u16string FromUtf8(std::string_view bytes);
+// One code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+bool IsHighSurrogate(char32_t unit);
+bool IsLowSurrogate(char32_t unit);
+
 // Plain ASCII (or Latin-1) bytes widened unit by unit.
 std::u16string FromLatin1(std::string_view bytes);
 

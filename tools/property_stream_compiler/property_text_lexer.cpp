@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/utf16_text.h"
+
 namespace brevant::tools {
 
 namespace {
@@ -19,32 +21,6 @@ bool IsDigit(char c) {
 
 bool IsIdentifierPart(char c) {
     return IsIdentifierStart(c) || IsDigit(c);
-}
-
-bool IsHighSurrogate(char32_t code) {
-    return code >= 0xD800 && code <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char32_t code) {
-    return code >= 0xDC00 && code <= 0xDFFF;
-}
-
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // Length of the well-formed UTF-8 sequence at the start of bytes (no overlong forms, no
