@@ -1,0 +1,110 @@
+#include "crashreport/core/win32/win32_settings_host.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "base/win32/wide_text.h"
+#include "crashreport/core/crash_settings.h"
+#include "crashreport/core/win32/settings_resource.h"
+#include "crashreport/core/win32/shared_settings_buffer.h"
+#include "crashreport/report/win32/win32_placeholder_environment.h"
+
+namespace brevant::crashreport {
+
+namespace {
+
+// A version text longer than this is taken for garbage.
+constexpr std::size_t kVersionTextLimit = 4096;
+
+// How many bytes from address on the process may read: committed, neither no-access nor
+// guarded. Asked first because not every system's ReadProcessMemory honours the protection.
+std::size_t ReadableBytesFrom(std::uintptr_t address) {
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region) != sizeof region) return 0;
+    if (region.State != MEM_COMMIT || (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0) return 0;
+    return reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize - address;
+}
+
+// Through the system, so that memory released meanwhile gives false instead of a fault.
+bool ReadOwnMemory(std::uintptr_t address, void* buffer, std::size_t size) {
+    if (ReadableBytesFrom(address) < size) return false;
+    SIZE_T read = 0;
+    return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), buffer, size, &read) &&
+           read == size;
+}
+
+// Region by region, so that a text ending just before unreadable memory is still found.
+std::optional<std::string> ReadTerminatedText(std::uintptr_t address) {
+    std::string text;
+    while (text.size() < kVersionTextLimit) {
+        const std::size_t chunkSize = std::min(ReadableBytesFrom(address), kVersionTextLimit - text.size());
+        char chunk[kVersionTextLimit];
+        if (chunkSize == 0 || !ReadOwnMemory(address, chunk, chunkSize)) return std::nullopt;
+        const void* end = std::memchr(chunk, '\0', chunkSize);
+        if (end != nullptr) return text.append(chunk, static_cast<const char*>(end) - chunk);
+        text.append(chunk, chunkSize);
+        address += chunkSize;
+    }
+    return std::nullopt;
+}
+
+std::u16string FormResourceName(std::u16string_view formName) {
+    std::u16string name = u"TQX";
+    for (char16_t unit : formName) name += (unit >= u'a' && unit <= u'z') ? static_cast<char16_t>(unit - 32) : unit;
+    return name;
+}
+
+// The version text a module's settings name ("VersionVar"); empty when they name none.
+std::u16string SettingsVersionText(ModuleHandle module) {
+    return CrashSettings::Create(ProcessSettingsHost(), module)->VersionVar();
+}
+
+}  // namespace
+
+ModuleSettingsBlock* Win32SettingsHost::AcquireModuleSettings(ModuleHandle module) {
+    return crashreport::AcquireModuleSettings(module);
+}
+
+void Win32SettingsHost::ReleaseModuleSettings(ModuleSettingsBlock* block) {
+    crashreport::ReleaseModuleSettings(block);
+}
+
+void Win32SettingsHost::ReloadModuleSettings(ModuleSettingsBlock& block) {
+    crashreport::ReloadModuleSettings(block);
+}
+
+std::optional<std::u16string> Win32SettingsHost::ReadVersionText(ModuleHandle module, std::int32_t offset) {
+    std::uintptr_t textAddress = 0;
+    const std::uintptr_t pointerAddress = reinterpret_cast<std::uintptr_t>(module) + offset;
+    if (!ReadOwnMemory(pointerAddress, &textAddress, sizeof textAddress)) return std::nullopt;
+    std::optional<std::string> text = ReadTerminatedText(textAddress);
+    if (!text) return std::nullopt;
+    return DecodeSystemCodePage(*text);
+}
+
+std::u16string Win32SettingsHost::ExpandPlaceholders(ModuleHandle module, std::u16string_view text,
+                                                     const ExceptionPlaceholderTexts& exception) {
+    Win32PlaceholderEnvironment environment(SettingsVersionText);
+    std::u16string expanded(text);
+    const std::optional<std::u16string_view> message =
+        exception.exceptionMessage ? std::optional<std::u16string_view>(*exception.exceptionMessage) : std::nullopt;
+    crashreport::ExpandPlaceholders(environment, module, expanded, exception.exceptionClass, exception.errorDetails,
+                                    exception.bugReport, message);
+    return expanded;
+}
+
+std::vector<std::uint8_t> Win32SettingsHost::FormResource(ModuleHandle module, std::u16string_view formName) {
+    const std::span<const std::uint8_t> bytes = FindDataResource(module, FormResourceName(formName));
+    return {bytes.begin(), bytes.end()};
+}
+
+Win32SettingsHost& ProcessSettingsHost() {
+    static Win32SettingsHost host;
+    return host;
+}
+
+}  // namespace brevant::crashreport
