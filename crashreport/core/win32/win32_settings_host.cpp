@@ -21,7 +21,7 @@ namespace {
 constexpr std::size_t kVersionTextLimit = 4096;
 
 // How many bytes from address on the process may read: committed, neither no-access nor
-// guarded. Asked first because not every system's ReadProcessMemory honours the protection.
+// guarded.
 std::size_t ReadableBytesFrom(std::uintptr_t address) {
     MEMORY_BASIC_INFORMATION region{};
     if (VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region) != sizeof region) return 0;
@@ -29,12 +29,13 @@ std::size_t ReadableBytesFrom(std::uintptr_t address) {
     return reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize - address;
 }
 
-// Through the system, so that memory released meanwhile gives false instead of a fault.
+// Copied only after the system has said the memory is readable. Not through
+// ReadProcessMemory: on the own process not every system honours the protection with it, and
+// under emulation it may read somewhere else entirely.
 bool ReadOwnMemory(std::uintptr_t address, void* buffer, std::size_t size) {
     if (ReadableBytesFrom(address) < size) return false;
-    SIZE_T read = 0;
-    return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), buffer, size, &read) &&
-           read == size;
+    std::memcpy(buffer, reinterpret_cast<const void*>(address), size);
+    return true;
 }
 
 // Region by region, so that a text ending just before unreadable memory is still found.
