@@ -119,9 +119,16 @@ std::int32_t CrashSettings::GetPropInt(std::string_view name) {
 }
 
 std::u16string CrashSettings::GetPropStr(std::string_view name) {
-    std::u16string text = ReadProperty(name, &SettingsProperty::vStr, &CrashSettings::GetPropStr);
+    std::u16string text = UnexpandedText(name);
     if (name == "FrozenMsg") return text;
     return host_.ExpandPlaceholders(module_, text, PlaceholderTexts());
+}
+
+// The main settings lend their stored text, which is then expanded once, for this object's
+// module: so "%modname%" names the module that asked, and text that one expansion inserted is
+// never searched again.
+std::u16string CrashSettings::UnexpandedText(std::string_view name) {
+    return ReadProperty(name, &SettingsProperty::vStr, &CrashSettings::UnexpandedText);
 }
 
 ExceptionPlaceholderTexts CrashSettings::PlaceholderTexts() {

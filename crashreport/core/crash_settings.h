@@ -125,6 +125,7 @@ private:
     template <typename Store>
     bool WriteProperty(std::string_view name, TPropertyType type, Store store);
     bool UsesDefaults();
+    std::u16string UnexpandedText(std::string_view name);
     void ReadVersionVar();
     void WriteAddFields(std::u16string_view addFieldsText) override;
 

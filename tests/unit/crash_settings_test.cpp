@@ -82,10 +82,15 @@ public:
     std::u16string ExpandPlaceholders(ModuleHandle module, std::u16string_view text,
                                       const ExceptionPlaceholderTexts& exception) override {
         lastException = exception;
+        ++expansions;
         std::u16string expanded(text);
-        const std::u16string name = module == kProgram ? u"Brevant.exe" : u"plugin.dll";
-        for (std::size_t at; (at = expanded.find(u"%appname%")) != std::u16string::npos;) expanded.replace(at, 9, name);
+        Replace(expanded, u"%appname%", u"Brevant.exe");
+        Replace(expanded, u"%modname%", module == kProgram ? u"Brevant.exe" : u"plugin.dll");
         return expanded;
+    }
+    static void Replace(std::u16string& text, std::u16string_view placeholder, std::u16string_view value) {
+        for (std::size_t at = 0; (at = text.find(placeholder, at)) != std::u16string::npos; at += value.size())
+            text.replace(at, placeholder.size(), value);
     }
     std::vector<std::uint8_t> FormResource(ModuleHandle, std::u16string_view formName) override {
         return std::vector<std::uint8_t>(formName.begin(), formName.end());
@@ -97,6 +102,7 @@ public:
     std::map<ModuleHandle, ModuleSettingsBlock*> blocks;
     std::vector<std::int32_t> versionOffsets;
     ExceptionPlaceholderTexts lastException;
+    int expansions = 0;
 };
 
 class CrashSettingsTest : public ::testing::Test {
@@ -158,14 +164,16 @@ TEST_F(CrashSettingsTest, AnObjectWithoutBlockReadsDefaultsAndRefusesEverySetter
 }
 
 TEST_F(CrashSettingsTest, OtherModulesFallBackToTheMainSettingsBeforeTheDefaults) {
-    auto main = Program(StreamBuilder().Bool("AutoSave", false).Text("MailSubj", "from %appname%"));
+    auto main = Program(StreamBuilder().Bool("AutoSave", false).Text("MailSubj", "%modname% failed"));
     CrashSettings::SetMainSettings(main);
     host.streams[ScriptedHost::kLibrary] = StreamBuilder().Bool("ShowDisAsm", false).End();
     auto library = CrashSettings::Create(host, ScriptedHost::kLibrary);
 
     EXPECT_FALSE(library->GetShowDisAsm()) << "its own value";
     EXPECT_FALSE(library->GetAutoSave()) << "the main module's value, not the default true";
-    EXPECT_EQ(library->GetMailSubject(), u"from Brevant.exe") << "expanded by the main object";
+    host.expansions = 0;
+    EXPECT_EQ(library->GetMailSubject(), u"plugin.dll failed") << "the main text, expanded once for the library";
+    EXPECT_EQ(host.expansions, 1);
     EXPECT_EQ(library->GetAutoDelay(), 60) << "the main object ends at the defaults";
     EXPECT_TRUE(main->GetShowDisAsm()) << "the main object never asks other modules";
 }
