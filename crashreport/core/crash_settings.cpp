@@ -178,8 +178,9 @@ AssistantRef CrashSettings::GetAssistant(std::u16string_view name) {
     auto assistant = std::make_shared<BuiltAssistant>();
     assistant->name = definition->name;
     assistant->title = definition->title;
-    for (const std::u16string& form : definition->formNames) {
-        assistant->forms.push_back({form, host_.FormResource(module_, form)});
+    std::vector<std::vector<std::uint8_t>> definitions = host_.FormResources(module_, definition->formNames);
+    for (std::size_t i = 0; i < definition->formNames.size() && i < definitions.size(); ++i) {
+        assistant->forms.push_back({definition->formNames[i], std::move(definitions[i])});
     }
     ReadFormCache(assistant.get());
     return assistant;

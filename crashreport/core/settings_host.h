@@ -35,8 +35,11 @@ public:
     virtual std::optional<std::u16string> ReadVersionText(ModuleHandle module, std::int32_t offset) = 0;
     virtual std::u16string ExpandPlaceholders(ModuleHandle module, std::u16string_view text,
                                               const ExceptionPlaceholderTexts& exception) = 0;
-    // The raw definition of a form ("TQX" + the name in capitals); empty when missing.
-    virtual std::vector<std::uint8_t> FormResource(ModuleHandle module, std::u16string_view formName) = 0;
+    // The raw definitions of an assistant's forms ("TQX" + the name in capitals), in order, all
+    // from the module's registered resource module when that holds the first form, else all
+    // from the module; a missing one is empty.
+    virtual std::vector<std::vector<std::uint8_t>> FormResources(ModuleHandle module,
+                                                                 const std::vector<std::u16string>& formNames) = 0;
 
 protected:
     ~SettingsHost() = default;

@@ -92,8 +92,11 @@ public:
         for (std::size_t at = 0; (at = text.find(placeholder, at)) != std::u16string::npos; at += value.size())
             text.replace(at, placeholder.size(), value);
     }
-    std::vector<std::uint8_t> FormResource(ModuleHandle, std::u16string_view formName) override {
-        return std::vector<std::uint8_t>(formName.begin(), formName.end());
+    std::vector<std::vector<std::uint8_t>> FormResources(ModuleHandle,
+                                                         const std::vector<std::u16string>& formNames) override {
+        std::vector<std::vector<std::uint8_t>> definitions;
+        for (const std::u16string& name : formNames) definitions.emplace_back(name.begin(), name.end());
+        return definitions;
     }
 
     static inline const ModuleHandle kProgram = reinterpret_cast<ModuleHandle>(0x400000);

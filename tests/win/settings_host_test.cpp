@@ -11,10 +11,15 @@
 #include "base/utf16_text.h"
 #include "crashreport/core/crash_settings.h"
 #include "crashreport/core/win32/settings_lookup.h"
+#include "crashreport/core/win32/settings_resource.h"
 #include "settings_test_modules.h"
 
 namespace brevant::crashreport {
 namespace {
+
+std::vector<std::uint8_t> FormDefinition(ModuleHandle module, const std::u16string& form) {
+    return ProcessSettingsHost().FormResources(module, {form}).at(0);
+}
 
 // Pointer variables in the test program's data, found from its start address as a VersionVar
 // offset would find them.
@@ -132,11 +137,11 @@ TEST(SettingsHostTest, FormsAreFoundByTheirNameInCapitals) {
          "ScrShotForm"},
     };
     for (const Case& form : cases) {
-        const std::vector<std::uint8_t> bytes = ProcessSettingsHost().FormResource(TestProgramModule(), form.form);
+        const std::vector<std::uint8_t> bytes = FormDefinition(TestProgramModule(), form.form);
         EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + std::min(bytes.size(), form.start.size())), form.start);
     }
-    EXPECT_TRUE(ProcessSettingsHost().FormResource(TestProgramModule(), u"NoSuchForm").empty());
-    EXPECT_TRUE(ProcessSettingsHost().FormResource(Kernel32Module(), u"ContactForm").empty());
+    EXPECT_TRUE(FormDefinition(TestProgramModule(), u"NoSuchForm").empty());
+    EXPECT_TRUE(FormDefinition(Kernel32Module(), u"ContactForm").empty());
 }
 
 TEST(SettingsHostTest, AssistantsCarryTheirFormDefinitions) {
@@ -146,10 +151,26 @@ TEST(SettingsHostTest, AssistantsCarryTheirFormDefinitions) {
     EXPECT_EQ(assistant->title, u"Send Assistant");
     ASSERT_EQ(assistant->forms.size(), 3u);
     for (const AssistantForm& form : assistant->forms) {
-        EXPECT_EQ(form.definition, ProcessSettingsHost().FormResource(TestProgramModule(), form.name))
-            << ToUtf8(form.name);
+        EXPECT_EQ(form.definition, FormDefinition(TestProgramModule(), form.name)) << ToUtf8(form.name);
         EXPECT_FALSE(form.definition.empty());
     }
+}
+
+
+// A registered resource module serves every form of an assistant when it holds the first one;
+// otherwise every form comes from the module itself, even one the resource module holds.
+TEST(SettingsHostTest, TheFirstFormDecidesWhereAllFormsComeFrom) {
+    RegisterResourceModule(Kernel32Module(), TestProgramModule());
+    const auto fromResourceModule =
+        ProcessSettingsHost().FormResources(Kernel32Module(), {u"ContactForm", u"DetailsForm"});
+    const auto fromModule = ProcessSettingsHost().FormResources(Kernel32Module(), {u"NoSuchForm", u"ContactForm"});
+    RegisterResourceModule(Kernel32Module(), nullptr);
+
+    ASSERT_EQ(fromResourceModule.size(), 2u);
+    EXPECT_FALSE(fromResourceModule[0].empty());
+    EXPECT_FALSE(fromResourceModule[1].empty());
+    ASSERT_EQ(fromModule.size(), 2u);
+    EXPECT_TRUE(fromModule[1].empty()) << "kernel32 itself has no form definitions";
 }
 
 }  // namespace

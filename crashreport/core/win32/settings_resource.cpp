@@ -81,6 +81,10 @@ ModuleHandle RegisteredResourceModule(ModuleHandle module) {
     return found != resourceModules.end() ? found->second : nullptr;
 }
 
+std::span<const std::uint8_t> ModuleDataResource(ModuleHandle module, std::u16string_view name) {
+    return ResourceBytes(module, ToWide(name));
+}
+
 std::span<const std::uint8_t> FindDataResource(ModuleHandle module, std::u16string_view name) {
     const std::wstring wideName = ToWide(name);
     std::span<const std::uint8_t> bytes = ResourceBytes(RegisteredResourceModule(module), wideName);

@@ -18,6 +18,9 @@ namespace brevant::crashreport {
 void RegisterResourceModule(ModuleHandle module, ModuleHandle resourceModule);
 ModuleHandle RegisteredResourceModule(ModuleHandle module);
 
+// An RT_RCDATA resource by name from exactly this module; empty when it holds none.
+std::span<const std::uint8_t> ModuleDataResource(ModuleHandle module, std::u16string_view name);
+
 // An RT_RCDATA resource by name, from the registered resource module when it holds one,
 // else from the module; empty when neither does.
 std::span<const std::uint8_t> FindDataResource(ModuleHandle module, std::u16string_view name);

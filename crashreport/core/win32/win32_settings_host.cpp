@@ -98,9 +98,20 @@ std::u16string Win32SettingsHost::ExpandPlaceholders(ModuleHandle module, std::u
     return expanded;
 }
 
-std::vector<std::uint8_t> Win32SettingsHost::FormResource(ModuleHandle module, std::u16string_view formName) {
-    const std::span<const std::uint8_t> bytes = FindDataResource(module, FormResourceName(formName));
-    return {bytes.begin(), bytes.end()};
+std::vector<std::vector<std::uint8_t>> Win32SettingsHost::FormResources(ModuleHandle module,
+                                                                        const std::vector<std::u16string>& formNames) {
+    ModuleHandle source = module;
+    const ModuleHandle resourceModule = RegisteredResourceModule(module);
+    if (resourceModule != nullptr && !formNames.empty() &&
+        !ModuleDataResource(resourceModule, FormResourceName(formNames.front())).empty()) {
+        source = resourceModule;
+    }
+    std::vector<std::vector<std::uint8_t>> definitions;
+    for (const std::u16string& form : formNames) {
+        const std::span<const std::uint8_t> bytes = ModuleDataResource(source, FormResourceName(form));
+        definitions.emplace_back(bytes.begin(), bytes.end());
+    }
+    return definitions;
 }
 
 Win32SettingsHost& ProcessSettingsHost() {

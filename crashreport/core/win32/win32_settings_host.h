@@ -14,7 +14,8 @@ public:
     std::optional<std::u16string> ReadVersionText(ModuleHandle module, std::int32_t offset) override;
     std::u16string ExpandPlaceholders(ModuleHandle module, std::u16string_view text,
                                       const ExceptionPlaceholderTexts& exception) override;
-    std::vector<std::uint8_t> FormResource(ModuleHandle module, std::u16string_view formName) override;
+    std::vector<std::vector<std::uint8_t>> FormResources(ModuleHandle module,
+                                                         const std::vector<std::u16string>& formNames) override;
 };
 
 // The one host of the process.
