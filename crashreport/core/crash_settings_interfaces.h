@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/reference_counted.h"
 #include "crashreport/core/module_handle.h"
 #include "crashreport/core/settings_operations.h"
-#include "base/reference_counted.h"
 
 namespace brevant::crashreport {
 
