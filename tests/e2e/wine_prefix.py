@@ -2,7 +2,9 @@
 
 import os
 import shutil
+import signal
 import subprocess
+import time
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
@@ -42,9 +44,7 @@ class WinePrefix:
         marker = self.path / ".brevant-ready"
         if marker.exists():
             return
-        if self.path.exists():
-            shutil.rmtree(self.path)
-        self.run_quietly(["wineboot", "-i"], timeout=3600)
+        self.boot_new_prefix()
         # Without this Wine checks the prefix against its installation at every start,
         # which under 32-bit emulation costs minutes each time.
         (self.path / ".update-timestamp").write_text("disable\n")
@@ -55,6 +55,53 @@ class WinePrefix:
                               '"Debugger"=""', '"Auto"="0"'])
         self.stop()
         marker.write_text("ok\n")
+
+    def boot_new_prefix(self, attempts=3, timeout=2400):
+        """Creates the prefix with wineboot. Under 32-bit emulation the wineserver itself
+        sometimes crashes while the prefix is being set up, and wineboot then waits forever;
+        such an attempt is given up as soon as the crash shows in the log, and started anew."""
+        log_path = BUILD / f"{self.path.name}-setup.log"
+        for attempt in range(1, attempts + 1):
+            if self.path.exists():
+                shutil.rmtree(self.path)
+            start = log_path.stat().st_size if log_path.exists() else 0
+            with open(log_path, "ab") as log:
+                boot = subprocess.Popen([self.loader, "wineboot", "-i"], env=self.env, stdout=log, stderr=log,
+                                        stdin=subprocess.DEVNULL, start_new_session=True)
+                problem = self.wait_for_boot(boot, log_path, start, timeout)
+            if problem is None and boot.returncode == 0:
+                return
+            self.abandon(boot)
+            print(f"wineboot attempt {attempt} for {self.path.name} failed: "
+                  f"{problem or f'exit code {boot.returncode}'}", flush=True)
+        raise RuntimeError(f"could not create the Wine prefix {self.path} in {attempts} attempts")
+
+    @staticmethod
+    def wait_for_boot(process, log_path, start, timeout):
+        """Waits for process to end; the reason to give up on it instead, or None."""
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                process.wait(timeout=5)
+                return None
+            except subprocess.TimeoutExpired:
+                pass
+            with open(log_path, "rb") as log:
+                log.seek(start)
+                if b"wineserver crashed" in log.read():
+                    return "the wineserver crashed"
+            if time.monotonic() > deadline:
+                return f"no end after {timeout} s"
+
+    def abandon(self, process):
+        """Ends a failed attempt and everything it started."""
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=120)
+        try:
+            os.killpg(process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        process.wait()
 
     def run_quietly(self, arguments, timeout):
         # Wine's background services keep pipes open; their output goes to a file.
