@@ -33,7 +33,7 @@ def wall_time(prefix, arguments):
 
 
 def main():
-    world = LauncherWorld(WinePrefix(64), BUILD / "win64" / "Brevant.exe", BUILD / "win64" / "stand_ins")
+    world = LauncherWorld(WinePrefix(), BUILD / "win64" / "Brevant.exe", BUILD / "win64" / "stand_ins")
     world.install()
     directory, windows = world.case_directory("bench")
     (directory / "launch.ini").write_text(f"[Paths]\r\nBrowser=9\r\nBrowserBin={CUSTOM}\r\nURL=localhost:8000\r\n")

@@ -16,7 +16,7 @@ BROWSER = r"C:\Program Files\Demo Browser\browser.exe"
 
 
 def main():
-    prefix = WinePrefix(64, name="wineprefix-demo")
+    prefix = WinePrefix("wineprefix-demo")
     print("Preparing the demo Wine prefix (the first time takes a few minutes)...")
     prefix.ensure_created()
     world = LauncherWorld(prefix, BUILD / "win64" / "Brevant.exe", BUILD / "win64" / "stand_ins")

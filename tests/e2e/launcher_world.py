@@ -77,11 +77,11 @@ class Run:
 
 
 class LauncherWorld:
-    def __init__(self, prefix: WinePrefix, brevant_exe: Path, stand_ins: Path):
+    def __init__(self, prefix: WinePrefix, brevant_exe: Path, stand_ins: Path, work_name="e2e64"):
         self.prefix = prefix
         self.brevant_exe = brevant_exe
         self.stand_ins = stand_ins
-        self.work = BUILD / f"e2e{prefix.bits}"
+        self.work = BUILD / work_name
         self.runs = 0
 
     def install(self, **registry):

@@ -14,7 +14,7 @@ world = None
 
 def setUpModule():
     global world
-    world = LauncherWorld(WinePrefix(64), BUILD / "win64" / "Brevant.exe", BUILD / "win64" / "stand_ins")
+    world = LauncherWorld(WinePrefix(), BUILD / "win64" / "Brevant.exe", BUILD / "win64" / "stand_ins")
     world.install()
 
 

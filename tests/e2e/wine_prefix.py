@@ -11,7 +11,21 @@ REPO = Path(__file__).resolve().parents[2]
 BUILD = REPO / "build"
 
 WINE64 = "/usr/lib/wine/wine64"
-WINE32 = "/usr/bin/wine"
+# The loader of 32-bit programs; wine64 hands them to it. Under 32-bit emulation (qemu user
+# mode) only these client processes are emulated: the wineserver stays the native one.
+WINE32 = "/usr/lib/wine/wine"
+WINESERVER64 = "/usr/lib/wine/wineserver64"
+
+
+def can_run_32bit_programs():
+    """Whether 32-bit Windows programs can run in a prefix here: 32-bit Wine is installed and
+    this machine runs its 32-bit loader (natively, or through a binfmt registration for qemu)."""
+    if not os.access(WINE32, os.X_OK):
+        return False
+    try:
+        return subprocess.run([WINE32, "--version"], capture_output=True, timeout=120).returncode == 0
+    except (OSError, subprocess.TimeoutExpired):
+        return False
 
 
 def windows_path(path):
@@ -20,29 +34,33 @@ def windows_path(path):
 
 
 class WinePrefix:
-    """One prefix (64- or 32-bit), created on first use and kept for later runs."""
+    """One 64-bit prefix, created on first use and kept for later runs. When 32-bit Wine is
+    installed it is a WoW64 prefix, in which 32-bit programs run as on 64-bit Windows."""
 
-    def __init__(self, bits, name=None):
-        self.bits = bits
-        self.path = BUILD / (name or f"wineprefix{bits}")
-        self.loader = WINE64 if bits == 64 else WINE32
+    def __init__(self, name="wineprefix64"):
+        self.path = BUILD / name
+        self.loader = WINE64
         self.env = dict(os.environ)
         self.env.update(
             WINEPREFIX=str(self.path),
+            WINEARCH="win64",
+            # Whoever starts first, 64- or 32-bit, the server is the native 64-bit one.
+            WINESERVER=WINESERVER64,
             WINEDEBUG="-all",
             # No Mono or Gecko installer dialogs, no desktop menu entries.
             WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d",
         )
-        if bits == 32:
-            self.env["WINEARCH"] = "win32"
 
     @property
     def drive_c(self):
         return self.path / "drive_c"
 
     def ensure_created(self):
+        """Creates the prefix unless it is there. A prefix made before 32-bit Wine was
+        installed lacks the 32-bit system (syswow64) and is made anew once it can have it."""
         marker = self.path / ".brevant-ready"
-        if marker.exists():
+        ready = f"ok, 32-bit programs: {'yes' if can_run_32bit_programs() else 'no'}\n"
+        if marker.exists() and marker.read_text() in (ready, "ok, 32-bit programs: yes\n"):
             return
         self.boot_new_prefix()
         # Without this Wine checks the prefix against its installation at every start,
@@ -54,12 +72,12 @@ class WinePrefix:
                               r"[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]",
                               '"Debugger"=""', '"Auto"="0"'])
         self.stop()
-        marker.write_text("ok\n")
+        marker.write_text(ready)
 
     def boot_new_prefix(self, attempts=3, timeout=2400):
-        """Creates the prefix with wineboot. Under 32-bit emulation the wineserver itself
-        sometimes crashes while the prefix is being set up, and wineboot then waits forever;
-        such an attempt is given up as soon as the crash shows in the log, and started anew."""
+        """Creates the prefix with wineboot. Should the wineserver crash while the prefix is
+        set up, wineboot waits forever; such an attempt is given up as soon as the crash
+        shows in the log, and started anew."""
         log_path = BUILD / f"{self.path.name}-setup.log"
         for attempt in range(1, attempts + 1):
             if self.path.exists():

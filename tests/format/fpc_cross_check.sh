@@ -27,6 +27,7 @@ if ! fpc -v0 -l- -FE"$work" -FU"$work" tests/format/fpc_object_text.pas >"$work/
     exit 2
 fi
 
+passed=0
 failed=0
 for text in resources/crash_settings.txt resources/forms/*.txt; do
     name=$(basename "$text" .txt)
@@ -38,9 +39,11 @@ for text in resources/crash_settings.txt resources/forms/*.txt; do
     sizes="Free Pascal $(wc -c <"$work/$name.fpc.bin") bytes, ours $(wc -c <"$work/$name.ours.bin") bytes"
     if diff -u "$work/$name.fpc.txt" "$work/$name.ours.txt"; then
         echo "$name: the readers see the same $(wc -l <"$work/$name.ours.txt") lines ($sizes)"
+        passed=$((passed + 1))
     else
         echo "$name: the readers see different records ($sizes)" >&2
-        failed=1
+        failed=$((failed + 1))
     fi
 done
-exit $failed
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

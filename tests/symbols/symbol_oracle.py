@@ -112,7 +112,7 @@ def symdump_answers(image, addresses):
 def host_answers(bits, image, base, addresses):
     """The lookup host describes the addresses of its own code under Wine."""
     from wine_prefix import WinePrefix, windows_path
-    prefix = WinePrefix(bits)
+    prefix = WinePrefix()
     prefix.ensure_created()
     try:
         with tempfile.TemporaryDirectory(dir=BUILD) as work:
@@ -193,21 +193,23 @@ def check_runtime(bits):
 def main():
     if sys.argv[1:] == ["--runtime", "32"]:
         return 0 if check_runtime(32) else 1
-    passed = True
+    outcomes = []
     out = BUILD / "win64"
-    passed &= symdump_refuses("the first link (no store)", out / "launcher" / "Brevant_first_link" / "Brevant.exe")
+    outcomes.append(symdump_refuses("the first link (no store)",
+                                    out / "launcher" / "Brevant_first_link" / "Brevant.exe"))
     packed_store = out / "launcher" / "Brevant_symbols" / "Brevant.qrx"
     with tempfile.TemporaryDirectory(dir=BUILD) as work:
         damaged = damaged_copy(out / "debug" / "Brevant.exe", packed_store, work)
-        passed &= symdump_refuses("a copy with a damaged store", damaged)
+        outcomes.append(symdump_refuses("a copy with a damaged store", damaged))
     for bits in (32, 64):
         out = BUILD / f"win{bits}"
         for name, shipped in (("Brevant", out / "Brevant.exe"), ("lookup_host", out / "tests" / "lookup_host.exe")):
             debug = shipped.parent / "debug" / shipped.name
-            passed &= check(f"{name} {bits}-bit, symdump on the stripped file", bits, debug,
-                            lambda base, addresses, shipped=shipped: symdump_answers(shipped, addresses))
-    passed &= check_runtime(64)
-    return 0 if passed else 1
+            outcomes.append(check(f"{name} {bits}-bit, symdump on the stripped file", bits, debug,
+                                  lambda base, addresses, shipped=shipped: symdump_answers(shipped, addresses)))
+    outcomes.append(check_runtime(64))
+    print(f"{outcomes.count(True)} passed, {outcomes.count(False)} failed")
+    return 0 if all(outcomes) else 1
 
 
 if __name__ == "__main__":
