@@ -1,6 +1,6 @@
 #include "symbols/calibration_record.h"
 
-#include "symbols/little_endian.h"
+#include "base/little_endian.h"
 
 namespace brevant::symbols {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "symbols/little_endian.h"
+#include "base/little_endian.h"
 
 namespace brevant::symbols {
 

@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include "symbols/little_endian.h"
+#include "base/little_endian.h"
 
 namespace brevant::symbols {
 

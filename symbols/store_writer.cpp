@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "symbols/little_endian.h"
+#include "base/little_endian.h"
 #include "symbols/store_layout.h"
 
 namespace brevant::symbols {

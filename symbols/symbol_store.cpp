@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <tuple>
 
-#include "symbols/little_endian.h"
+#include "base/little_endian.h"
 #include "symbols/store_layout.h"
 #include "symbols/symbol_table.h"
 

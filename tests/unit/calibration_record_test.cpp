@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "symbols/calibration_record.h"
-#include "symbols/little_endian.h"
+#include "base/little_endian.h"
 
 namespace brevant::symbols {
 namespace {

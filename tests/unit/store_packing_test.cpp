@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "symbols/little_endian.h"
+#include "base/little_endian.h"
 #include "symbols/store_cipher.h"
 #include "symbols/store_packing.h"
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "symbols/little_endian.h"
+#include "base/little_endian.h"
 #include "symbols/store_layout.h"
 #include "symbols/store_writer.h"
 #include "symbols/symbol_store.h"

@@ -1,12 +1,12 @@
 #pragma once
-// Fixed-width little-endian fields, read and written byte by byte so that the store means the
-// same on every host regardless of alignment and byte order.
+// Fixed-width little-endian fields, read and written byte by byte so that stored and shared
+// records mean the same on every host regardless of alignment and byte order.
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-namespace brevant::symbols {
+namespace brevant {
 
 inline std::uint32_t ReadU32(const std::uint8_t* bytes) {
     return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
@@ -25,4 +25,13 @@ inline void WriteU32(std::uint8_t* out, std::uint32_t value) {
     for (int index = 0; index < 4; ++index) out[index] = static_cast<std::uint8_t>(value >> (8 * index));
 }
 
-}  // namespace brevant::symbols
+inline std::uint64_t ReadU64(const std::uint8_t* bytes) {
+    return std::uint64_t{ReadU32(bytes)} | std::uint64_t{ReadU32(bytes + 4)} << 32;
+}
+
+inline void WriteU64(std::uint8_t* out, std::uint64_t value) {
+    WriteU32(out, static_cast<std::uint32_t>(value));
+    WriteU32(out + 4, static_cast<std::uint32_t>(value >> 32));
+}
+
+}  // namespace brevant
