@@ -1,0 +1,94 @@
+#include "crashreport/core/crash_exception.h"
+
+#include "crashreport/core/exception_texts.h"
+
+namespace brevant::crashreport {
+
+// {3A9D2C1E-6B7F-4E10-9C2D-1F0E5A6B7C81}
+inline constexpr InterfaceId kCrashExceptionId = {
+    0x3A9D2C1E, 0x6B7F, 0x4E10, {0x9C, 0x2D, 0x1F, 0x0E, 0x5A, 0x6B, 0x7C, 0x81}};
+
+RefPtr<CrashException> CrashException::Create(SettingsHost& host, ModuleHandle module, CrashExceptionFacts facts) {
+    return RefPtr<CrashException>::Adopt(new CrashException(host, module, std::move(facts)));
+}
+
+CrashException::CrashException(SettingsHost& host, ModuleHandle module, CrashExceptionFacts facts)
+    : CrashSettings(host, module), facts_(std::move(facts)), canContinue_(facts_.canContinue) {
+    overlay_.module = module;
+    const ClassMatcher matchesNothing = [](std::u16string_view) { return false; };
+    filters_ = ApplyFilters(*this, facts_.object.isOrDerives ? facts_.object.isOrDerives : matchesNothing);
+    SetSuspendThreads(filters_.pauseThreads);
+    appendScreenShot_ = filters_.createScreenShot;
+}
+
+std::int32_t CrashException::QueryInterface(const InterfaceId& id, void** object) {
+    if (id == kCrashExceptionId) {
+        *object = static_cast<ICrashException*>(this);
+        AddRef();
+        return kInterfaceFound;
+    }
+    return CrashSettings::QueryInterface(id, object);
+}
+
+std::optional<SettingsProperty> CrashException::FindProp(std::string_view name, bool useDefaults) {
+    {
+        std::lock_guard guard(overlay_.valuesLock);
+        if (const SettingsProperty* own = FindBlockProperty(overlay_, name)) return *own;
+    }
+    return CrashSettings::FindProp(name, useDefaults);
+}
+
+void CrashException::SetPhase(TExceptPhase phase) {
+    if (phase == TExceptPhase::epPostProcessing && complete_) phase = TExceptPhase::epCompleteReport;
+    phase_ = phase;
+}
+
+std::u16string CrashException::GetExceptClass() {
+    std::lock_guard guard(textLock_);
+    if (cachedClass_.empty())
+        cachedClass_ = facts_.type == TExceptType::etFrozen ? u"EFrozen" : facts_.object.className;
+    if (cachedClass_.empty()) cachedClass_ = u"Unknown";
+    return cachedClass_;
+}
+
+std::u16string CrashException::GetExceptMessage() {
+    {
+        std::lock_guard guard(textLock_);
+        if (messageSet_) return cachedMessage_;
+    }
+    std::u16string message = facts_.type == TExceptType::etFrozen
+                                 ? GetFrozenMsg()
+                                 : WithFinalFullStop(CleanedMessageText(facts_.object.message));
+    std::lock_guard guard(textLock_);
+    if (!messageSet_) {
+        cachedMessage_ = std::move(message);
+        messageSet_ = true;
+    }
+    return cachedMessage_;
+}
+
+void CrashException::SetExceptMessage(const std::u16string& message) {
+    std::lock_guard guard(textLock_);
+    cachedMessage_ = message;
+    messageSet_ = true;
+}
+
+std::uint32_t CrashException::GetCallstackCrc(int index) {
+    return index >= 0 && index < 3 ? callstackCrc_[index] : 0;
+}
+
+std::u16string CrashException::GetBugReport() {
+    std::lock_guard guard(textLock_);
+    return bugReport_;
+}
+
+void CrashException::SetBugReport(const std::u16string& report) {
+    std::lock_guard guard(textLock_);
+    bugReport_ = report;
+}
+
+ExceptionPlaceholderTexts CrashException::PlaceholderTexts() {
+    return {GetExceptClass(), u"%errorDetails%", u"%bugReport%", GetExceptMessage()};
+}
+
+}  // namespace brevant::crashreport

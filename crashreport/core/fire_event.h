@@ -1,0 +1,13 @@
+#pragma once
+// Firing the handlers of one event of an exception: on the handling thread first, then, for
+// handlers that asked for it, synchronised on the main thread.
+
+#include "crashreport/core/handling_platform.h"
+
+namespace brevant::crashreport {
+
+// Returns whether the event ended up handled.
+bool FireEvent(HandlingPlatform& platform, const HandlerLists& lists, HandlerEvent event, TExceptAction action,
+               bool handled, CrashException& exc);
+
+}  // namespace brevant::crashreport

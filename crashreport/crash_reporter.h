@@ -1,0 +1,89 @@
+#pragma once
+// The crash reporter as a program that carries it sees it. Linking it in (the CMake function
+// brevant_add_crash_reporting_program) is enough: it starts before the program's own code and
+// reports every exception that escapes any thread. This header is for programs that want to
+// take part: handlers that see each exception as it is handled, thread names, a report of the
+// running process, and the settings.
+
+#include <cstdint>
+#include <string>
+
+#include "crashreport/core/crash_settings_interfaces.h"
+#include "crashreport/core/exception_kinds.h"
+
+namespace brevant::crashreport {
+
+// How a handler wants to be called: on the handling thread, or synchronised on the main
+// thread (falling back to the handling thread when the main thread does not answer, for
+// stTrySyncCallAlways only).
+enum class TSyncType : std::uint8_t { stDontSync = 0, stTrySyncCallOnSuccess = 1, stTrySyncCallAlways = 2 };
+
+// One exception as the crash reporter handles it. The object lives as long as a reference to
+// it does; handlers get it for the duration of their call.
+class ICrashException : public IReferenceCounted {
+public:
+    // The exception's settings: reads fall back to its module's, writes stay with this exception.
+    virtual ICrashModuleSettings* Settings() = 0;
+
+    virtual TExceptPhase GetPhase() = 0;
+    virtual bool GetCanContinue() = 0;
+    // True has no effect when the exception was created unable to continue.
+    virtual void SetCanContinue(bool value) = 0;
+    virtual TExceptType GetExceptType() = 0;
+    // The thrown object, or null (operating-system exceptions, freeze reports).
+    virtual void* GetExceptObject() = 0;
+    virtual std::u16string GetExceptClass() = 0;
+    virtual std::u16string GetExceptMessage() = 0;
+    virtual void SetExceptMessage(const std::u16string& message) = 0;
+    virtual std::uintptr_t GetExceptAddr() = 0;
+    virtual std::uint32_t GetCrashedThreadId() = 0;
+    virtual std::uint32_t GetCallstackCrc(int index) = 0;
+    virtual TExceptSource GetSource() = 0;
+    virtual void* GetRelatedObject() = 0;
+    virtual std::uintptr_t GetPackage() = 0;
+
+    // The report text; waits for the complete report.
+    virtual std::u16string GetBugReport() = 0;
+    // Replaces the report text.
+    virtual void SetBugReport(const std::u16string& report) = 0;
+
+    virtual bool GetCreateBugReport() = 0;
+    virtual void SetCreateBugReport(bool value) = 0;
+    virtual bool GetCreateScreenShot() = 0;
+    virtual void SetCreateScreenShot(bool value) = 0;
+    virtual bool GetCallHandlers() = 0;
+    virtual void SetCallHandlers(bool value) = 0;
+    virtual bool GetAppendScreenShot() = 0;
+    virtual void SetAppendScreenShot(bool value) = 0;
+    virtual ShowSetting GetShowSetting() = 0;
+    virtual void SetShowSetting(ShowSetting value) = 0;
+    virtual std::u16string GetShowAssistant() = 0;
+    virtual void SetShowAssistant(const std::u16string& name) = 0;
+
+protected:
+    ~ICrashException() = default;
+};
+
+using ExceptionHandler = void (*)(ICrashException* exc, bool& handled);
+using ExceptActionHandler = void (*)(TExceptAction action, ICrashException* exc, bool& handled);
+
+// Exception handlers run in the phase they were registered for.
+void RegisterExceptionHandler(ExceptionHandler handler, TSyncType sync, TExceptPhase phase);
+void UnregisterExceptionHandler(ExceptionHandler handler);
+// Action handlers are asked before (and after) each action; handled stops the action.
+void RegisterExceptActionHandler(ExceptActionHandler handler, TSyncType sync);
+void UnregisterExceptActionHandler(ExceptActionHandler handler);
+// Hidden-exception handlers see exceptions that the program's own code caught.
+void RegisterHiddenExceptionHandler(ExceptionHandler handler, TSyncType sync);
+void UnregisterHiddenExceptionHandler(ExceptionHandler handler);
+
+// Names a thread in reports (threadId 0: the calling thread); an empty name removes it.
+void AssignThreadName(std::uint32_t threadId, const std::u16string& name);
+
+// The bug report of the running process, without any exception.
+std::u16string CurrentStateReport();
+
+// The settings of the program's own module; its setters change what the crash reporter does.
+ICrashModuleSettings* MainSettings();
+
+}  // namespace brevant::crashreport
