@@ -20,6 +20,75 @@ private:
     std::string utf8Message_;
 };
 
+// An exception that only ends an operation quietly: it is never reported.
+class EAbort : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Operating-system exceptions, by the kind of fault. The crash reporter names them by these
+// classes; the message is the system's description of the fault.
+class EExternal : public Exception {
+public:
+    using Exception::Exception;
+};
+class EExternalException : public EExternal {
+public:
+    using EExternal::EExternal;
+};
+class EAccessViolation : public EExternal {
+public:
+    using EExternal::EExternal;
+};
+class EStackOverflow : public EExternal {
+public:
+    using EExternal::EExternal;
+};
+class EPrivilege : public EExternal {
+public:
+    using EExternal::EExternal;
+};
+class EControlC : public EExternal {
+public:
+    using EExternal::EExternal;
+};
+class EIntError : public EExternal {
+public:
+    using EExternal::EExternal;
+};
+class EDivByZero : public EIntError {
+public:
+    using EIntError::EIntError;
+};
+class ERangeError : public EIntError {
+public:
+    using EIntError::EIntError;
+};
+class EIntOverflow : public EIntError {
+public:
+    using EIntError::EIntError;
+};
+class EMathError : public EExternal {
+public:
+    using EExternal::EExternal;
+};
+class EInvalidOp : public EMathError {
+public:
+    using EMathError::EMathError;
+};
+class EZeroDivide : public EMathError {
+public:
+    using EMathError::EMathError;
+};
+class EOverflow : public EMathError {
+public:
+    using EMathError::EMathError;
+};
+class EUnderflow : public EMathError {
+public:
+    using EMathError::EMathError;
+};
+
 // A path or argument that breaks the rules of its operation.
 class EArgumentException : public Exception {
 public:

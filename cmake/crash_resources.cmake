@@ -13,7 +13,7 @@ enable_language(RC)
 
 set(BREVANT_HOST_TOOLS_DIR "${PROJECT_SOURCE_DIR}/build/native/bin"
     CACHE PATH "Where the native build put its build-time tools")
-set(BREVANT_CRASH_RESOURCE_DIR ${CMAKE_BINARY_DIR}/crash_resources)
+set(BREVANT_CRASH_RESOURCE_DIR ${CMAKE_BINARY_DIR}/crash_resources CACHE INTERNAL "Where the compiled crash resources go")
 
 set(BREVANT_CRASH_RESOURCE_STREAMS)
 foreach(text crash_settings forms/contact_form forms/details_form forms/scrshot_form)

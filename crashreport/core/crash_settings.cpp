@@ -9,8 +9,16 @@ namespace brevant::crashreport {
 
 namespace {
 
-std::mutex mainSettingsLock;
-RefPtr<CrashSettings> mainSettings;
+// Never destroyed: the crash reporter's stop, after every static destructor, still lets go of
+// the main settings.
+std::mutex& MainSettingsLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+RefPtr<CrashSettings>& MainSettingsSlot() {
+    static auto* slot = new RefPtr<CrashSettings>;
+    return *slot;
+}
 
 }  // namespace
 
@@ -30,13 +38,13 @@ RefPtr<CrashSettings> CrashSettings::Create(SettingsHost& host, ModuleHandle mod
 }
 
 void CrashSettings::SetMainSettings(RefPtr<CrashSettings> main) {
-    std::lock_guard guard(mainSettingsLock);
-    mainSettings = std::move(main);
+    std::lock_guard guard(MainSettingsLock());
+    MainSettingsSlot() = std::move(main);
 }
 
 RefPtr<CrashSettings> CrashSettings::MainSettings() {
-    std::lock_guard guard(mainSettingsLock);
-    return mainSettings;
+    std::lock_guard guard(MainSettingsLock());
+    return MainSettingsSlot();
 }
 
 CrashSettings::CrashSettings(SettingsHost& host, ModuleHandle module) : host_(host) {

@@ -1,10 +1,10 @@
-// Entry point of Brevant.exe: wires the Win32 platform into the launcher and runs it once.
+// Entry point of Brevant.exe: wires the Win32 platform into the launcher and runs it once. The
+// crash reporter linked into the program is active before this runs.
 
 #include <windows.h>
 
 #include "base/win32/wide_text.h"
 #include "launcher/launcher.h"
-#include "launcher/win32/escaped_exception.h"
 #include "launcher/win32/win32_platform.h"
 #include "resources/resource_ids.h"
 
@@ -27,11 +27,9 @@ int RunProgram() {
     Win32StandardStreams streams;
     Launcher launcher(CommandLine(ModulePath(nullptr), FromWide(GetCommandLineW())),
                       LauncherPlatform{files, registry, processes, streams}, LoadLauncherTexts());
-    try {
-        launcher.RunLauncher();
-    } catch (...) {
-        EndWithEscapedException();
-    }
+    // An error that escapes ends the program with exit code 1: the crash reporter takes it
+    // over, reports it and closes the program with that code.
+    launcher.RunLauncher();
     return launcher.ExitCode();
 }
 

@@ -50,7 +50,7 @@ class Launcher32Test(unittest.TestCase):
         run = world.run_config("dbg32_missing", config("Browser=2", "URL=host", "SingleInstance=1",
                                                        r"DebugManager=C:\nowhere\dbg.exe"), timeout=TIMEOUT)
         self.assertEqual((run.exit_code, run.records), (1, []))
-        self.assertIn(r"The Ovix DBG manager [C:\nowhere\dbg.exe] doesn't exist!", run.stderr)
+        self.assertEqual(run.stderr, "")  # the crash reporter took the error
 
     def test_npm_runs_in_the_project_folder_through_the_real_command_interpreter(self):
         directory, windows = world.case_directory("electron32 app")
@@ -70,7 +70,7 @@ class Launcher32Test(unittest.TestCase):
                                      b"help, example /help\r\n\r\n")
         run = world.run(["/help"], stdout=False, timeout=TIMEOUT)
         self.assertEqual(run.exit_code, 1)
-        self.assertIn("EInOutError: I/O error 105", run.stderr)
+        self.assertEqual(run.stderr, "")  # the crash reporter took the error
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 
 #include "base/win32/wide_text.h"
 #include "crashreport/core/win32/reporter_message_box.h"
+#include "crashreport/core/win32/shared_object_security.h"
 #include "crashreport/core/win32/settings_resource.h"
 
 namespace brevant::crashreport {
@@ -28,80 +29,7 @@ struct MappedBuffer {
 };
 MappedBuffer mapped;
 
-std::u16string ProcessIdSuffix() {
-    static const char16_t kDigits[] = u"0123456789abcdef";
-    DWORD id = GetCurrentProcessId();
-    std::u16string hex;
-    do {
-        hex.insert(hex.begin(), kDigits[id & 0xF]);
-        id >>= 4;
-    } while (id != 0);
-    return u"$" + hex;
-}
-
-// Full access (0x1FFFFF) for everyone, the local system account and the process's user. When
-// that list cannot be built the descriptor gets a null access list, which allows all access
-// as well.
-class FullAccessSecurity {
-public:
-    FullAccessSecurity() {
-        InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION);
-        const bool built = BuildAccessList();
-        SetSecurityDescriptorDacl(&descriptor_, TRUE, built ? reinterpret_cast<ACL*>(acl_.data()) : nullptr, FALSE);
-        attributes_ = {sizeof attributes_, &descriptor_, FALSE};
-    }
-    ~FullAccessSecurity() {
-        if (everyone_ != nullptr) FreeSid(everyone_);
-        if (localSystem_ != nullptr) FreeSid(localSystem_);
-    }
-    FullAccessSecurity(const FullAccessSecurity&) = delete;
-    FullAccessSecurity& operator=(const FullAccessSecurity&) = delete;
-
-    SECURITY_ATTRIBUTES* Attributes() { return &attributes_; }
-
-private:
-    static constexpr DWORD kFullAccess = 0x1FFFFF;
-
-    bool BuildAccessList() {
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        SID_IDENTIFIER_AUTHORITY system = SECURITY_NT_AUTHORITY;
-        if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone_)) return false;
-        if (!AllocateAndInitializeSid(&system, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &localSystem_))
-            return false;
-        PSID user = ProcessUserSid();
-        if (user == nullptr) return false;
-        const PSID sids[] = {everyone_, localSystem_, user};
-        DWORD size = sizeof(ACL);
-        for (PSID sid : sids) size += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + GetLengthSid(sid);
-        acl_.assign(size, 0);
-        ACL* acl = reinterpret_cast<ACL*>(acl_.data());
-        if (!InitializeAcl(acl, size, ACL_REVISION)) return false;
-        for (PSID sid : sids) {
-            if (!AddAccessAllowedAce(acl, ACL_REVISION, kFullAccess, sid)) return false;
-        }
-        return true;
-    }
-
-    PSID ProcessUserSid() {
-        HANDLE token = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return nullptr;
-        DWORD size = 0;
-        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-        tokenUser_.assign(size, 0);
-        const bool read = size != 0 && GetTokenInformation(token, TokenUser, tokenUser_.data(), size, &size);
-        CloseHandle(token);
-        return read ? reinterpret_cast<TOKEN_USER*>(tokenUser_.data())->User.Sid : nullptr;
-    }
-
-    PSID everyone_ = nullptr;
-    PSID localSystem_ = nullptr;
-    std::vector<BYTE> tokenUser_;
-    std::vector<BYTE> acl_;
-    SECURITY_DESCRIPTOR descriptor_{};
-    SECURITY_ATTRIBUTES attributes_{};
-};
-
-HANDLE OpenSettingsMutex(FullAccessSecurity& security) {
+HANDLE OpenSettingsMutex(SharedObjectSecurity& security) {
     return CreateMutexW(security.Attributes(), FALSE, ToWide(SettingsMutexName()).c_str());
 }
 
@@ -119,10 +47,10 @@ public:
     NamedMutexHold(const NamedMutexHold&) = delete;
     NamedMutexHold& operator=(const NamedMutexHold&) = delete;
 
-    FullAccessSecurity& Security() { return security_; }
+    SharedObjectSecurity& Security() { return security_; }
 
 private:
-    FullAccessSecurity security_;
+    SharedObjectSecurity security_{SharedObjectSecurity::kFullAccess};
     HANDLE handle_;
 };
 
@@ -145,7 +73,7 @@ SettingsBufferRecord* NewRecord(HANDLE section) {
 
 // Opens the section another copy created, or creates it with a new record; maps it either
 // way. The handle of an opened section is not needed once mapped: the creator's keeps it.
-bool MapBuffer(FullAccessSecurity& security) {
+bool MapBuffer(SharedObjectSecurity& security) {
     const std::wstring name = ToWide(SettingsSectionName());
     bool created = false;
     HANDLE section = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, name.c_str());

@@ -1,0 +1,86 @@
+// The crash reporter's start before the program's own code and its stop after it. This file
+// is linked into every program that carries the crash reporter (not taken from a library), so
+// that the start needs no call in the program.
+#include <windows.h>
+
+#include "crashreport/core/win32/crash_reporter_lifetime.h"
+#include "crashreport/core/win32/dispatch_exception.h"
+#include "crashreport/core/win32/emergency_reserve.h"
+#include "crashreport/core/win32/interception.h"
+#include "crashreport/core/win32/request_processing.h"
+#include "crashreport/core/win32/settings_lookup.h"
+#include "crashreport/core/win32/sync_call.h"
+#include "crashreport/core/win32/thread_hooks.h"
+#include "crashreport/core/win32/thread_registry.h"
+#include "crashreport/core/win32/user32_functions.h"
+
+namespace brevant::crashreport {
+
+namespace {
+
+CrashReporterState state = CrashReporterState::inactive;
+LARGE_INTEGER startCounter{};
+
+}  // namespace
+
+void StartCrashReporter() {
+    try {
+        DeleteReporterTempFolder();
+        TakeOverFromRestartedInstance();
+        QueryPerformanceCounter(&startCounter);
+        RefPtr<CrashSettings> settings = SettingsForModule(CrashReporterModule());
+        if (!settings || !settings->IsValid()) {
+            MainThreadId();
+            return;
+        }
+        CrashSettings::SetMainSettings(settings);
+        if (!AttachThreadRegistry()) return;
+        state = CrashReporterState::attached;
+        if (!settings->Enabled()) return;
+        InstallInterception();
+        StartHandlingThread();
+        if (LoadedUser32()) RegisterSyncCallHandler();
+        InstallThreadHooks();
+        TakeEmergencyReserve();
+        state = CrashReporterState::active;
+    } catch (...) {
+        // The program runs without the crash reporter rather than not at all.
+    }
+}
+
+void StopCrashReporter() {
+    try {
+        if (state == CrashReporterState::active) {
+            RemoveInterception();
+            RemoveThreadHooks();
+            RemoveSyncCallHandler();
+            StopHandlingThread();
+        }
+        if (state != CrashReporterState::inactive) DetachThreadRegistry();
+        ReleaseEmergencyReserve();
+        CrashSettings::SetMainSettings(nullptr);
+    } catch (...) {
+    }
+    state = CrashReporterState::stopped;
+}
+
+CrashReporterState CurrentCrashReporterState() {
+    return state;
+}
+
+std::int64_t ProgramStartCounter() {
+    return startCounter.QuadPart;
+}
+
+namespace {
+
+// Initialised before every object of the program and destroyed after all of them.
+struct CrashReporterLifetime {
+    CrashReporterLifetime() { StartCrashReporter(); }
+    ~CrashReporterLifetime() { StopCrashReporter(); }
+};
+CrashReporterLifetime lifetime __attribute__((init_priority(101)));
+
+}  // namespace
+
+}  // namespace brevant::crashreport

@@ -1,0 +1,114 @@
+#include "crashreport/core/win32/raise_records.h"
+
+#include <mutex>
+#include <unordered_map>
+
+#include "base/exception.h"
+#include "crashreport/core/win32/exception_objects.h"
+
+namespace brevant::crashreport {
+
+namespace {
+
+struct ThrownObject {
+    const std::type_info* type;
+    bool reported;
+};
+
+// Lives for the whole process: exceptions may be thrown from static destructors.
+struct ThrownObjects {
+    std::mutex lock;
+    std::unordered_map<const void*, ThrownObject> objects;
+};
+
+ThrownObjects& Thrown() {
+    static ThrownObjects* table = new ThrownObjects;
+    return *table;
+}
+
+std::vector<std::uint8_t> ContextBytes(const ThreadExceptState& state) {
+    if (!state.hasContext) return {};
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(&state.context);
+    return {bytes, bytes + sizeof(CONTEXT)};
+}
+
+}  // namespace
+
+ThreadExceptState& CurrentExceptState() {
+    thread_local ThreadExceptState state;
+    return state;
+}
+
+void RecordRaise(void* object, const std::type_info* type, std::uintptr_t address, const EXCEPTION_RECORD* record,
+                 const CONTEXT* context) {
+    ThreadExceptState& state = CurrentExceptState();
+    if (state.busy) return;
+    state.busy = true;
+    try {
+        if (state.lastObject != nullptr && state.lastObject != object) {
+            ExceptionObjectInfo last = DescribeObject(state.lastObject, state.lastType);
+            InnerExceptionInfo inner;
+            inner.exceptClass = last.className;
+            inner.exceptMessage = last.message;
+            inner.extException = last.isOrDerives && last.isOrDerives(u"EExternal");
+            inner.bcbTermination = last.isOrDerives && last.isOrDerives(u"BcbTermination");
+            inner.exceptAddr = state.lastAddress;
+            inner.context = ContextBytes(state);
+            state.inner.insert(state.inner.begin(), std::move(inner));
+        }
+    } catch (...) {
+        // Without memory the inner list stays as it was; the new raise is still recorded.
+    }
+    if (record) state.osRecord = *record;
+    else state.osRecord = EXCEPTION_RECORD{};
+    state.lastObject = object;
+    state.lastType = type;
+    state.lastAddress = address;
+    state.hasContext = context != nullptr;
+    if (context) state.context = *context;
+    state.busy = false;
+}
+
+void ClearLastException() {
+    ThreadExceptState& state = CurrentExceptState();
+    state.lastObject = nullptr;
+    state.lastType = nullptr;
+    state.lastAddress = 0;
+    state.osRecord = EXCEPTION_RECORD{};
+    state.hasContext = false;
+    state.inner.clear();
+}
+
+void NoteThrownObject(void* object, const std::type_info* type) {
+    try {
+        std::lock_guard guard(Thrown().lock);
+        Thrown().objects[object] = {type, false};
+    } catch (...) {
+        // Out of memory: the object is then described through its virtual table.
+    }
+}
+
+void ForgetThrownObject(void* object) {
+    std::lock_guard guard(Thrown().lock);
+    Thrown().objects.erase(object);
+}
+
+const std::type_info* ThrownObjectType(const void* object) {
+    std::lock_guard guard(Thrown().lock);
+    auto found = Thrown().objects.find(object);
+    return found == Thrown().objects.end() ? nullptr : found->second.type;
+}
+
+void MarkReported(const void* object) {
+    std::lock_guard guard(Thrown().lock);
+    auto found = Thrown().objects.find(object);
+    if (found != Thrown().objects.end()) found->second.reported = true;
+}
+
+bool WasReported(const void* object) {
+    std::lock_guard guard(Thrown().lock);
+    auto found = Thrown().objects.find(object);
+    return found != Thrown().objects.end() && found->second.reported;
+}
+
+}  // namespace brevant::crashreport

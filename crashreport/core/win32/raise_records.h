@@ -1,0 +1,43 @@
+#pragma once
+// What each thread remembers of its most recent raise: the object, where it was raised, the
+// CPU context there and the earlier exceptions still pending ("inner" ones). Also the types of
+// the C++ objects in flight, so that a thrown object can be described from its address alone.
+
+#include <windows.h>
+
+#include <typeinfo>
+#include <vector>
+
+#include "crashreport/core/crash_exception.h"
+
+namespace brevant::crashreport {
+
+struct ThreadExceptState {
+    void* lastObject = nullptr;
+    const std::type_info* lastType = nullptr;
+    std::uintptr_t lastAddress = 0;
+    CONTEXT context{};
+    bool hasContext = false;
+    EXCEPTION_RECORD osRecord{};
+    std::vector<InnerExceptionInfo> inner;  // newest first
+    bool busy = false;
+};
+
+// The calling thread's record.
+ThreadExceptState& CurrentExceptState();
+
+// Records a raise on the calling thread; an earlier, different object still pending moves to
+// the inner list.
+void RecordRaise(void* object, const std::type_info* type, std::uintptr_t address, const EXCEPTION_RECORD* record,
+                 const CONTEXT* context);
+void ClearLastException();
+
+// The C++ objects in flight and their types, kept from the throw until the object is freed.
+void NoteThrownObject(void* object, const std::type_info* type);
+void ForgetThrownObject(void* object);
+const std::type_info* ThrownObjectType(const void* object);
+// Whether the object was already reported (its end of handler must not report it again).
+void MarkReported(const void* object);
+bool WasReported(const void* object);
+
+}  // namespace brevant::crashreport

@@ -1,0 +1,248 @@
+#include "crashreport/core/win32/request_processing.h"
+
+#include <cstring>
+#include <vector>
+
+#include "base/win32/wide_text.h"
+#include "crashreport/core/handler_lists.h"
+#include "crashreport/core/process_exception.h"
+#include "crashreport/core/win32/dispatch_exception.h"
+#include "crashreport/core/win32/exception_objects.h"
+#include "crashreport/core/win32/message_window.h"
+#include "crashreport/core/win32/raise_records.h"
+#include "crashreport/core/win32/settings_lookup.h"
+#include "crashreport/core/win32/shared_object_security.h"
+#include "crashreport/core/win32/sync_call.h"
+#include "crashreport/core/win32/thread_registry.h"
+#include "crashreport/core/win32/win32_settings_host.h"
+
+namespace brevant::crashreport {
+
+namespace {
+
+constexpr UINT kExitClose = 1;
+constexpr UINT kExitRestart = 2;
+
+std::int64_t SecondsSince1601() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) /
+                                     10'000'000);
+}
+
+bool ExecutableIsConsoleProgram() {
+    const auto* base = reinterpret_cast<const std::uint8_t*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    return nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
+}
+
+// The threads held still while an exception is handled.
+class PausedThreads {
+public:
+    void Pause(std::uint32_t keepRunning) {
+        for (DWORD id : ListProcessThreads()) {
+            if (id == GetCurrentThreadId() || id == keepRunning || id == HandlingThreadId()) continue;
+            HANDLE thread = OpenThreadById(id, THREAD_SUSPEND_RESUME);
+            if (!thread) continue;
+            if (SuspendThread(thread) != static_cast<DWORD>(-1)) paused_.push_back({id, thread});
+            else CloseHandle(thread);
+        }
+    }
+    void Resume() {
+        for (auto& [id, thread] : paused_) {
+            ResumeThread(thread);
+            CloseHandle(thread);
+        }
+        paused_.clear();
+    }
+    // Lets the main thread run for a synchronised call; whether it was paused.
+    bool ResumeMain() {
+        for (auto& [id, thread] : paused_)
+            if (id == MainThreadId()) return ResumeThread(thread) != static_cast<DWORD>(-1);
+        return false;
+    }
+    void SuspendMain() {
+        for (auto& [id, thread] : paused_)
+            if (id == MainThreadId()) SuspendThread(thread);
+    }
+
+private:
+    std::vector<std::pair<DWORD, HANDLE>> paused_;
+};
+
+class Win32HandlingPlatform final : public HandlingPlatform {
+public:
+    std::int64_t Now() override { return SecondsSince1601(); }
+    void DeleteTemporaryFolder() override { DeleteReporterTempFolder(); }
+    bool HasProcessWideRole() override { return true; }
+    void PauseOtherThreads(std::uint32_t keepRunning) override { paused_.Pause(keepRunning); }
+    void ResumeOtherThreads() override { paused_.Resume(); }
+    void ResetFreezeWatch() override {}
+    // The screenshot and the report text come with their own parts; until then nothing is made.
+    void CaptureScreenShot(CrashException&) override {}
+    void StartBugReport(CrashException&) override {}
+    bool CallOnMainThread(TFireHandlersParams& params, bool resumeMainThread) override {
+        const bool released = resumeMainThread && paused_.ResumeMain();
+        const bool answered = CallHandlersOnMainThread(params);
+        if (released) paused_.SuspendMain();
+        return answered;
+    }
+    // The exception box will present the exception here. Until it exists nothing is shown, so
+    // the decision is the automatic one, as for a box that shows nothing.
+    bool Show(CrashException&) override { return false; }
+    // Saving and sending after the decision belong to the report's delivery.
+    void FinishHandling(CrashException&, bool) override {}
+    void TerminateWithExitCode() override { crashreport::TerminateWithExitCode(); }
+    void RestartProcess() override { crashreport::RestartProcess(nullptr); }
+    bool IsConsoleProgram() override { return ExecutableIsConsoleProgram(); }
+
+private:
+    PausedThreads paused_;
+};
+
+CrashExceptionFacts FactsOf(const HandleRequest& request) {
+    CrashExceptionFacts facts;
+    facts.type = request.exceptType;
+    void* object = reinterpret_cast<void*>(request.exceptObject);
+    facts.object = DescribeObject(object, ThrownObjectType(object));
+    facts.address = request.exceptAddress;
+    facts.canContinue = request.canContinue;
+    facts.crashedThreadId = request.threadId ? request.threadId : GetCurrentThreadId();
+    facts.stackPointer = request.stackPointer;
+    facts.framePointer = request.framePointer;
+    if (request.context) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(request.context);
+        facts.context.assign(bytes, bytes + sizeof(CONTEXT));
+    }
+    facts.osRecord.assign(request.osRecord, request.osRecord + sizeof(request.osRecord));
+    facts.source = request.source;
+    facts.relatedObject = reinterpret_cast<void*>(request.relatedObject);
+    facts.package = request.package;
+    // The crashed thread waits while its exception is handled, so its list can be read.
+    if (request.innerChain) facts.inner = *reinterpret_cast<const std::vector<InnerExceptionInfo>*>(request.innerChain);
+    return facts;
+}
+
+ModuleHandle SettingsModuleFor(std::uintptr_t address) {
+    RefPtr<CrashSettings> settings = SettingsForAddress(reinterpret_cast<const void*>(address));
+    if (!settings || !settings->IsValid()) settings = FindLinkedSettings();
+    return settings && settings->IsValid() ? settings->Module() : CrashReporterModule();
+}
+
+std::wstring TempFolderPath() {
+    wchar_t temp[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring folder(temp, length > MAX_PATH ? 0 : length);
+    if (folder.empty()) return {};
+    std::u16string program = ModulePath(nullptr);
+    std::size_t slash = program.find_last_of(u"\\/");
+    program = program.substr(slash == std::u16string::npos ? 0 : slash + 1);
+    std::size_t dot = program.rfind(u'.');
+    if (dot != std::u16string::npos) program.resize(dot);
+    if (folder.back() != L'\\') folder += L'\\';
+    return folder + ToWide(program) + L".Quarrex";
+}
+
+void DeleteFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring path = folder + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteFolder(path);
+            else {
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+std::wstring RestartBlockName(DWORD processId) {
+    return ToWide(u"QuarrexRestart" + ProcessIdSuffix(processId));
+}
+
+}  // namespace
+
+ExceptTimeHistory& ProcessExceptTimeHistory() {
+    static ExceptTimeHistory history;
+    return history;
+}
+
+void ProcessRequest(const HandleRequest& request) {
+    try {
+        CrashExceptionFacts facts = FactsOf(request);
+        const ModuleHandle module = SettingsModuleFor(facts.address);
+        RefPtr<CrashException> exc = CrashException::Create(ProcessSettingsHost(), module, std::move(facts));
+        Win32HandlingPlatform platform;
+        HandlingContext context{platform, ProcessHandlerLists(), ProcessExceptTimeHistory(), 0};
+        ProcessException(context, *exc);
+    } catch (...) {
+        // The faulting thread goes on whatever happened here.
+    }
+}
+
+void DeleteReporterTempFolder() {
+    std::wstring folder = TempFolderPath();
+    if (!folder.empty()) DeleteFolder(folder);
+}
+
+void TerminateWithExitCode() {
+    TerminateProcess(GetCurrentProcess(), kExitClose);
+    ExitProcess(kExitClose);  // not reached: TerminateProcess on the own process does not return
+}
+
+void RestartProcess(const wchar_t* commandLine) {
+    std::wstring command = commandLine ? commandLine : GetCommandLineW();
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                       &started)) {
+        SharedObjectSecurity security(4);
+        HANDLE block = CreateFileMappingW(INVALID_HANDLE_VALUE, security.Attributes(), PAGE_READWRITE, 0,
+                                          RestartHandOff::kBytes, RestartBlockName(started.dwProcessId).c_str());
+        if (block) {
+            RestartHandOff handOff;
+            handOff.oldProcessId = GetCurrentProcessId();
+            HANDLE duplicate = nullptr;
+            DuplicateHandle(GetCurrentProcess(), block, started.hProcess, &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS);
+            handOff.duplicatedHandle = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(duplicate));
+            handOff.history = ProcessExceptTimeHistory();
+            if (void* view = MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, RestartHandOff::kBytes)) {
+                auto bytes = handOff.ToBytes();
+                std::memcpy(view, bytes.data(), bytes.size());
+                UnmapViewOfFile(view);
+            }
+        }
+        ResumeThread(started.hThread);
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+    TerminateProcess(GetCurrentProcess(), kExitRestart);
+    ExitProcess(kExitRestart);
+}
+
+void TakeOverFromRestartedInstance() {
+    HANDLE block = OpenFileMappingW(FILE_MAP_READ, FALSE, RestartBlockName(GetCurrentProcessId()).c_str());
+    if (block == nullptr) return;
+    if (const void* view = MapViewOfFile(block, FILE_MAP_READ, 0, 0, RestartHandOff::kBytes)) {
+        RestartHandOff handOff = RestartHandOff::FromBytes(static_cast<const std::uint8_t*>(view));
+        UnmapViewOfFile(view);
+        if (handOff.duplicatedHandle)
+            CloseHandle(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(handOff.duplicatedHandle)));
+        if (HANDLE old = OpenProcess(SYNCHRONIZE, FALSE, handOff.oldProcessId)) {
+            WaitForSingleObject(old, INFINITE);
+            CloseHandle(old);
+        }
+        ProcessExceptTimeHistory() = handOff.history;
+    }
+    CloseHandle(block);
+}
+
+}  // namespace brevant::crashreport

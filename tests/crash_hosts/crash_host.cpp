@@ -1,0 +1,313 @@
+// A program that carries the crash reporter and fails in the ways named on its command line,
+// one after the other: crash_host.exe LOG SCENARIO... Registered handlers write what they see
+// to LOG, one line per call; the scenarios that let the program go on are followed by the
+// next one, a fatal one ends the process as the crash reporter decides.
+#include <windows.h>
+
+#include <process.h>
+
+#include <atomic>
+#undef NDEBUG  // the assertion scenario needs assert
+#include <cassert>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "crashreport/core/win32/thread_registry.h"
+#include "crashreport/crash_reporter.h"
+
+using namespace brevant::crashreport;
+
+// Outside the unnamed namespace, so that the compiler cannot know every class that derives
+// from Shape and keeps its calls virtual.
+namespace shapes {
+
+struct Shape {
+    Shape();
+    virtual ~Shape() = default;
+    virtual void Draw() = 0;
+};
+void CallDraw(Shape* shape) {
+    shape->Draw();
+}
+void (*volatile drawer)(Shape*) = CallDraw;
+Shape::Shape() {
+    drawer(this);  // the pure function, called while the object is still a Shape
+}
+struct Square : Shape {
+    void Draw() override {}
+};
+
+}  // namespace shapes
+
+namespace {
+
+std::string logPath;
+std::mutex logLock;
+DWORD mainThreadId = 0;
+std::atomic<int> handling{0};
+std::atomic<int> overlaps{0};
+
+std::string Utf8(const std::u16string& text) {
+    std::string out;
+    for (char16_t unit : text) out += unit < 128 ? static_cast<char>(unit) : '?';
+    return out;
+}
+
+void Log(const std::string& line) {
+    std::lock_guard guard(logLock);
+    if (FILE* file = std::fopen(logPath.c_str(), "ab")) {
+        std::fprintf(file, "%s\n", line.c_str());
+        std::fclose(file);
+    }
+}
+
+std::string Describe(ICrashException* exc) {
+    std::string thread = Utf8(DescribeThread(exc->GetCrashedThreadId(), true).text);
+    char line[2048];
+    std::snprintf(line, sizeof line, "class=%s|message=%s|source=%d|canContinue=%d|type=%d|thread=%s|mainThread=%d",
+                  Utf8(exc->GetExceptClass()).c_str(), Utf8(exc->GetExceptMessage()).c_str(),
+                  static_cast<int>(exc->GetSource()), exc->GetCanContinue() ? 1 : 0,
+                  static_cast<int>(exc->GetExceptType()), thread.c_str(),
+                  exc->GetCrashedThreadId() == mainThreadId ? 1 : 0);
+    return line;
+}
+
+// One line per exception, at its first phase; the later phases are counted.
+void OnQuickFiltering(ICrashException* exc, bool&) {
+    if (handling.fetch_add(1) != 0) ++overlaps;
+    Log("exception|" + Describe(exc));
+}
+void OnMainPhase(ICrashException*, bool&) {
+    Log("phase=2");
+}
+void OnPostProcessing(ICrashException* exc, bool&) {
+    Log("phase=" + std::to_string(static_cast<int>(exc->GetPhase())));
+    handling.fetch_sub(1);
+}
+void OnAction(TExceptAction action, ICrashException*, bool&) {
+    Log("action=" + std::to_string(static_cast<int>(action)));
+}
+void OnHidden(ICrashException* exc, bool&) {
+    Log("hidden|" + Describe(exc));
+}
+void OnMainThreadCall(ICrashException*, bool&) {
+    Log(std::string("synchronised|onMainThread=") + (GetCurrentThreadId() == mainThreadId ? "1" : "0"));
+}
+void OnAlwaysCall(ICrashException*, bool&) {
+    Log(std::string("always|onMainThread=") + (GetCurrentThreadId() == mainThreadId ? "1" : "0"));
+}
+void ThrowingHandler(ICrashException*, bool&) {
+    throw std::runtime_error("a handler failed");
+}
+
+struct EAbort : std::exception {
+    const char* what() const noexcept override { return "quiet"; }
+};
+struct EDBEditError : std::runtime_error {
+    EDBEditError() : std::runtime_error("edit failed") {}
+};
+struct EMaskError : EDBEditError {};
+
+#pragma GCC diagnostic ignored "-Winfinite-recursion"
+[[gnu::noinline]] int Recurse(int depth) {
+    volatile char block[4096];
+    block[0] = static_cast<char>(depth);
+    return Recurse(depth + 1) + block[0];
+}
+DWORD WINAPI OverflowingThread(void*) {
+    return static_cast<DWORD>(Recurse(0));
+}
+
+void RunThread(LPTHREAD_START_ROUTINE procedure, void* parameter = nullptr) {
+    HANDLE thread = CreateThread(nullptr, 0, procedure, parameter, 0, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    DWORD code = 0;
+    GetExitCodeThread(thread, &code);
+    CloseHandle(thread);
+    char line[64];
+    std::snprintf(line, sizeof line, "thread ended|exitCode=%lx", static_cast<unsigned long>(code));
+    Log(line);
+}
+
+DWORD WINAPI ThrowingThread(void*) {
+    throw std::logic_error("worker failed");
+}
+DWORD WINAPI FaultingThread(void*) {
+    *static_cast<volatile int*>(nullptr) = 1;
+    return 0;
+}
+DWORD WINAPI NamedThread(void*) {
+    using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
+    auto setDescription = reinterpret_cast<SetDescription>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription")));
+    if (setDescription) setDescription(GetCurrentThread(), L"downloader");
+    throw std::runtime_error("named worker failed");
+}
+unsigned __stdcall BeginThreadProc(void*) {
+    throw std::out_of_range("beginthreadex worker failed");
+}
+DWORD WINAPI AbortingThread(void*) {
+    throw EAbort();
+}
+DWORD WINAPI FilteredThread(void*) {
+    throw EMaskError();
+}
+
+HANDLE workDone = nullptr;
+DWORD WINAPI FaultingWorkItem(void*) {
+    SetEvent(workDone);
+    *static_cast<volatile int*>(nullptr) = 2;
+    return 0;
+}
+
+DWORD WINAPI FaultWhenStarted(void* go) {
+    WaitForSingleObject(go, INFINITE);
+    *static_cast<volatile int*>(nullptr) = 3;
+    return 0;
+}
+
+void TenThreadsAtOnce() {
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::vector<HANDLE> threads;
+    for (int i = 0; i < 10; ++i) threads.push_back(CreateThread(nullptr, 0, FaultWhenStarted, start, 0, nullptr));
+    SetEvent(start);
+    WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, INFINITE);
+    for (HANDLE thread : threads) CloseHandle(thread);
+    Log("ten threads ended|overlaps=" + std::to_string(overlaps.load()));
+}
+
+// The main thread keeps pumping messages while a worker fails, as a program with windows does.
+void WorkerFailsWhileMainPumps() {
+    RegisterExceptionHandler(OnMainThreadCall, TSyncType::stTrySyncCallOnSuccess, TExceptPhase::epMainPhase);
+    HANDLE thread = CreateThread(nullptr, 0, ThrowingThread, nullptr, 0, nullptr);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    CloseHandle(thread);
+    UnregisterExceptionHandler(OnMainThreadCall);
+}
+
+// The main thread waits without pumping: synchronised handlers fall back to the handling thread.
+void WorkerFailsWhileMainBlocks() {
+    RegisterExceptionHandler(OnMainThreadCall, TSyncType::stTrySyncCallOnSuccess, TExceptPhase::epMainPhase);
+    RegisterExceptionHandler(OnAlwaysCall, TSyncType::stTrySyncCallAlways, TExceptPhase::epMainPhase);
+    RunThread(ThrowingThread);
+    UnregisterExceptionHandler(OnMainThreadCall);
+    UnregisterExceptionHandler(OnAlwaysCall);
+}
+
+void Restart() {
+    std::string marker = logPath + ".restarted";
+    if (GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        Log("restarted instance runs");
+        return;
+    }
+    if (FILE* file = std::fopen(marker.c_str(), "wb")) std::fclose(file);
+    MainSettings()->SetAutoRestart(1);
+    throw std::runtime_error("restart me");
+}
+
+int Divide(int divisor) {
+    volatile int by = divisor;
+    return 100 / by;
+}
+
+void Run(const std::string& scenario) {
+    Log("scenario " + scenario);
+    if (scenario == "main-throw") throw std::runtime_error("main failed!");
+    if (scenario == "main-av") *static_cast<volatile int*>(nullptr) = 0;
+    if (scenario == "divide-by-zero") Log(std::to_string(Divide(0)));
+    if (scenario == "illegal-instruction") __builtin_trap();
+    if (scenario == "breakpoint") __asm__ volatile("int3");
+    if (scenario == "stack-overflow") Log(std::to_string(Recurse(0)));
+    if (scenario == "worker-stack-overflow")
+        RunThread(OverflowingThread);
+    if (scenario == "abort") std::abort();
+    if (scenario == "assert") assert(scenario.empty() && "the scenario must be empty");
+    if (scenario == "invalid-parameter") {
+        // What every checking function of the C runtime calls on a bad argument.
+        using InvalidParameter = void(__cdecl*)(const wchar_t*, const wchar_t*, const wchar_t*, unsigned, uintptr_t);
+        auto report = reinterpret_cast<InvalidParameter>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"msvcrt.dll"), "_invalid_parameter")));
+        if (report) report(nullptr, nullptr, nullptr, 0, 0);
+    }
+    if (scenario == "pure-virtual") shapes::Square square;
+    if (scenario == "terminate") std::terminate();
+    if (scenario == "main-eabort") throw EAbort();
+    if (scenario == "restart") Restart();
+    if (scenario == "worker-throw") RunThread(ThrowingThread);
+    if (scenario == "worker-av") RunThread(FaultingThread);
+    if (scenario == "named-worker") RunThread(NamedThread);
+    if (scenario == "beginthreadex") {
+        auto thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, BeginThreadProc, nullptr, 0, nullptr));
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        Log("thread ended");
+    }
+    if (scenario == "std-thread") {
+        std::thread worker([] { throw std::invalid_argument("std::thread worker failed"); });
+        worker.join();
+        Log("thread ended");
+    }
+    if (scenario == "work-item") {
+        workDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        QueueUserWorkItem(FaultingWorkItem, nullptr, WT_EXECUTEDEFAULT);
+        WaitForSingleObject(workDone, INFINITE);
+        Sleep(500);
+        Log("work item ended");
+    }
+    if (scenario == "ten-threads") TenThreadsAtOnce();
+    if (scenario == "worker-eabort") RunThread(AbortingThread);
+    if (scenario == "filtered") RunThread(FilteredThread);
+    if (scenario == "throwing-handler") {
+        RegisterExceptionHandler(ThrowingHandler, TSyncType::stDontSync, TExceptPhase::epQuickFiltering);
+        RunThread(ThrowingThread);
+        UnregisterExceptionHandler(ThrowingHandler);
+    }
+    if (scenario == "hidden") {
+        RegisterHiddenExceptionHandler(OnHidden, TSyncType::stDontSync);
+        try {
+            throw std::runtime_error("caught by the program");
+        } catch (const std::exception&) {
+            Log("caught");
+        }
+        UnregisterHiddenExceptionHandler(OnHidden);
+    }
+    if (scenario == "sync-pumping") WorkerFailsWhileMainPumps();
+    if (scenario == "sync-blocked") WorkerFailsWhileMainBlocks();
+    Log("scenario done " + scenario);
+}
+
+// Set before main: the crash reporter must already be active when the program's own static
+// objects are made.
+struct EarlyCheck {
+    EarlyCheck() { activeBeforeMain = MainSettings() != nullptr; }
+    bool activeBeforeMain = false;
+} earlyCheck;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 64;
+    logPath = argv[1];
+    mainThreadId = GetCurrentThreadId();
+    // A window class of the process: the program has user32, as programs with windows do.
+    GetSystemMetrics(SM_CXSCREEN);
+    Log(std::string("started|activeBeforeMain=") + (earlyCheck.activeBeforeMain ? "1" : "0"));
+    RegisterExceptionHandler(OnQuickFiltering, TSyncType::stDontSync, TExceptPhase::epQuickFiltering);
+    RegisterExceptionHandler(OnMainPhase, TSyncType::stDontSync, TExceptPhase::epMainPhase);
+    RegisterExceptionHandler(OnPostProcessing, TSyncType::stDontSync, TExceptPhase::epPostProcessing);
+    RegisterExceptActionHandler(OnAction, TSyncType::stDontSync);
+    for (int i = 2; i < argc; ++i) Run(argv[i]);
+    Log("end of main");
+    return 0;
+}
