@@ -254,7 +254,10 @@ void Run(const std::string& scenario) {
         Log("thread ended");
     }
     if (scenario == "std-thread") {
-        std::thread worker([] { throw std::invalid_argument("std::thread worker failed"); });
+        std::thread worker([] {
+            Log(std::string("creator known=") + (DescribeThread(GetCurrentThreadId(), true).creatorAddress ? "1" : "0"));
+            throw std::invalid_argument("std::thread worker failed");
+        });
         worker.join();
         Log("thread ended");
     }

@@ -140,6 +140,13 @@ class WinePrefix:
         return subprocess.run([self.loader] + arguments, env=env, cwd=cwd, capture_output=True,
                               stdin=subprocess.DEVNULL, timeout=timeout)
 
+    def run_with_output_file(self, arguments, output, timeout):
+        """Runs a program whose output goes to a file: a program with windows makes Wine start
+        its desktop process, which would hold a pipe open long after the program ended."""
+        with open(output, "wb") as sink:
+            return subprocess.run([self.loader] + arguments, env=self.env, stdout=sink, stderr=subprocess.STDOUT,
+                                  stdin=subprocess.DEVNULL, timeout=timeout)
+
     def keep_warm(self):
         """Keeps one idle Windows process running, so that Wine's background services stay
         up between the programs a test starts instead of starting anew for each."""

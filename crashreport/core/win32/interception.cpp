@@ -36,17 +36,40 @@ constexpr DWORD kGccForcedUnwind = 0x22474343;
 constexpr DWORD kThreadName = 0x406D1388;
 constexpr DWORD kThreadFrameResult = 0xFFFFFFFF;
 
-thread_local bool insideThreadFrame = false;
-thread_local bool insideWorkItem = false;
-thread_local bool terminating = false;
-thread_local bool reportingHidden = false;
+// Per-thread flags, in the system's own thread storage: the threading library swaps the
+// per-thread data that the compiler's thread-local variables live in when its threads start.
+enum ThreadFlag : std::uintptr_t {
+    insideThreadFrame = 1,
+    insideWorkItem = 2,
+    terminating = 4,
+    reportingHidden = 8,
+};
+
+DWORD FlagSlot() {
+    static const DWORD slot = TlsAlloc();
+    return slot;
+}
+
+bool HasFlag(ThreadFlag flag) {
+    return (reinterpret_cast<std::uintptr_t>(TlsGetValue(FlagSlot())) & flag) != 0;
+}
+
+void SetFlag(ThreadFlag flag, bool on) {
+    auto flags = reinterpret_cast<std::uintptr_t>(TlsGetValue(FlagSlot()));
+    flags = on ? flags | flag : flags & ~static_cast<std::uintptr_t>(flag);
+    TlsSetValue(FlagSlot(), reinterpret_cast<void*>(flags));
+}
+
+bool InsideThreadFrame() {
+    return HasFlag(insideThreadFrame) || HasFlag(insideWorkItem);
+}
 LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
 PVOID threadNameWatch = nullptr;
 std::terminate_handler previousTerminate = nullptr;
 bool installed = false;
 
 TExceptSource EscapeSource() {
-    return insideThreadFrame || insideWorkItem ? TExceptSource::esThreadFrame : TExceptSource::esExceptProc;
+    return InsideThreadFrame() ? TExceptSource::esThreadFrame : TExceptSource::esExceptProc;
 }
 
 bool OnMainThread() {
@@ -57,7 +80,7 @@ bool OnMainThread() {
 // the main thread (or one that cannot continue) ends the process.
 [[noreturn]] void EndAfterEscape(bool canContinue) {
     if (!canContinue) TerminateWithExitCode();
-    const DWORD result = insideThreadFrame || insideWorkItem ? kThreadFrameResult : 0;
+    const DWORD result = InsideThreadFrame() ? kThreadFrameResult : 0;
     PutThreadInfo(GetCurrentThreadId(), nullptr, nullptr, 0, nullptr, nullptr);
     ExitThread(result);
 }
@@ -125,7 +148,7 @@ LONG WINAPI UnhandledExceptionFilterOfReporter(EXCEPTION_POINTERS* pointers) {
         if (!(record.ExceptionFlags & EXCEPTION_NONCONTINUABLE)) return EXCEPTION_CONTINUE_EXECUTION;
     }
     if (code == kThreadName) return EXCEPTION_CONTINUE_EXECUTION;
-    const bool canContinue = insideThreadFrame || insideWorkItem || !OnMainThread();
+    const bool canContinue = InsideThreadFrame() || !OnMainThread();
     if (code == EXCEPTION_STACK_OVERFLOW) {
         // What is left of this thread's stack is only enough to start a thread and wait.
         OverflowedThread overflowed{pointers, GetCurrentThreadId(), canContinue, EscapeSource()};
@@ -154,8 +177,8 @@ LONG WINAPI WatchThreadNames(EXCEPTION_POINTERS* pointers) {
 }
 
 [[noreturn]] void TerminateOfReporter() {
-    if (terminating) TerminateWithExitCode();
-    terminating = true;
+    if (HasFlag(terminating)) TerminateWithExitCode();
+    SetFlag(terminating, true);
     DispatchArguments arguments;
     if (const std::type_info* type = abi::__cxa_current_exception_type()) {
         // An exception nothing caught: the runtime calls this before any frame is unwound.
@@ -163,9 +186,9 @@ LONG WINAPI WatchThreadNames(EXCEPTION_POINTERS* pointers) {
         arguments.object = *reinterpret_cast<void**>(&current);
         arguments.objectType = type;
         arguments.source = EscapeSource();
-        arguments.canContinue = insideThreadFrame || insideWorkItem || !OnMainThread();
+        arguments.canContinue = InsideThreadFrame() || !OnMainThread();
         DispatchException(arguments);
-        terminating = false;
+        SetFlag(terminating, false);
         EndAfterEscape(arguments.canContinue);
     }
     BcbTermination termination(u"Abnormal program termination");
@@ -222,13 +245,13 @@ void RedirectCRuntimeFailures() {
 }  // namespace
 
 std::uint32_t RunThreadFrame(std::uint32_t (*procedure)(void*), void* parameter, bool isWorkItem) {
-    bool& frame = isWorkItem ? insideWorkItem : insideThreadFrame;
-    const bool outer = frame;
-    frame = true;
+    const ThreadFlag frame = isWorkItem ? insideWorkItem : insideThreadFrame;
+    const bool outer = HasFlag(frame);
+    SetFlag(frame, true);
     ULONG guarantee = 64 * 1024;
     SetThreadStackGuarantee(&guarantee);
     const std::uint32_t result = procedure(parameter);
-    frame = outer;
+    SetFlag(frame, outer);
     return result;
 }
 
@@ -285,9 +308,9 @@ void __wrap___cxa_free_exception(void* object) noexcept {
 // The end of a handler of the program: an exception it caught reaches the hidden-exception
 // handlers, once, unless it was reported already or is thrown on.
 void __wrap___cxa_end_catch() {
-    if (!reportingHidden && std::uncaught_exceptions() == 0 && GetCurrentThreadId() != HandlingThreadId() &&
+    if (!HasFlag(reportingHidden) && std::uncaught_exceptions() == 0 && GetCurrentThreadId() != HandlingThreadId() &&
         !ProcessHandlerLists().Empty(HandlerEvent::hidden)) {
-        reportingHidden = true;
+        SetFlag(reportingHidden, true);
         std::exception_ptr current = std::current_exception();
         void* object = *reinterpret_cast<void**>(&current);
         const std::type_info* type = abi::__cxa_current_exception_type();
@@ -301,7 +324,7 @@ void __wrap___cxa_end_catch() {
             arguments.canContinue = true;
             DispatchException(arguments);
         }
-        reportingHidden = false;
+        SetFlag(reportingHidden, false);
     }
     ClearLastException();
     __real___cxa_end_catch();

@@ -34,9 +34,21 @@ std::vector<std::uint8_t> ContextBytes(const ThreadExceptState& state) {
 
 }  // namespace
 
+// Kept in the system's own per-thread storage rather than the compiler's: the threading
+// library swaps its per-thread data when its threads start, which the compiler's thread-local
+// variables live in.
+void WINAPI FreeExceptState(void* state) {
+    delete static_cast<ThreadExceptState*>(state);
+}
+
 ThreadExceptState& CurrentExceptState() {
-    thread_local ThreadExceptState state;
-    return state;
+    static const DWORD slot = FlsAlloc(FreeExceptState);
+    auto* state = static_cast<ThreadExceptState*>(FlsGetValue(slot));
+    if (state == nullptr) {
+        state = new ThreadExceptState;
+        FlsSetValue(slot, state);
+    }
+    return *state;
 }
 
 void RecordRaise(void* object, const std::type_info* type, std::uintptr_t address, const EXCEPTION_RECORD* record,

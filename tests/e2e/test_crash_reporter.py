@@ -1,0 +1,164 @@
+"""The crash reporter in programs that carry it, under wine64: every way of failing reaches the
+handling thread with the right class, message, source, thread and canContinue, each exception
+is handled once and one at a time, and the program goes on, restarts (exit code 2) or closes
+(exit code 1) as the handling decides. The hosts' registered handlers tell what they saw."""
+
+import re
+import unittest
+
+from crash_host_runs import CrashHosts, parse_log
+from wine_prefix import WinePrefix
+
+EXCEPT_PROC, THREAD_FRAME, RUNTIME_ERROR, ABNORMAL_TERMINATION, HIDDEN = 13, 16, 11, 2, 15
+CONTINUE, RESTART, CLOSE = 11, 12, 13
+POST_PROCESSING = 3
+ACCESS_VIOLATION = r"Access violation at address \$[0-9a-f]+ in module 'crash_host\.exe'\. Write of address \$0\."
+
+# Scenario, class, message (a pattern), source.
+FATAL_SCENARIOS = [
+    ("main-throw", "runtime_error", re.escape("main failed."), EXCEPT_PROC),
+    ("main-av", "EAccessViolation", ACCESS_VIOLATION, EXCEPT_PROC),
+    ("divide-by-zero", "EDivByZero", re.escape("Division by zero."), EXCEPT_PROC),
+    ("illegal-instruction", "EExternalException", re.escape("External exception C000001D."), EXCEPT_PROC),
+    ("breakpoint", "EExternalException", re.escape("External exception 80000003."), EXCEPT_PROC),
+    ("stack-overflow", "EStackOverflow", re.escape("Stack overflow."), EXCEPT_PROC),
+    ("abort", "Exception", re.escape("Runtime error: abort() was called."), RUNTIME_ERROR),
+    ("assert", "Exception", r"Runtime error: assertion failed: scenario\.empty\(\) && \"the scenario must be empty\", "
+                            r"file .*crash_host\.cpp, line \d+\.", RUNTIME_ERROR),
+    ("invalid-parameter", "Exception",
+     re.escape("Runtime error: an invalid parameter was passed to a C runtime function."), RUNTIME_ERROR),
+    ("pure-virtual", "Exception", re.escape("Runtime error: a pure virtual function was called."), RUNTIME_ERROR),
+    ("terminate", "BcbTermination", re.escape("Abnormal program termination."), ABNORMAL_TERMINATION),
+]
+
+# Scenario, class, message pattern: each fails in a thread, and the program goes on.
+WORKER_SCENARIOS = [
+    ("worker-throw", "logic_error", re.escape("worker failed.")),
+    ("worker-av", "EAccessViolation", ACCESS_VIOLATION),
+    ("beginthreadex", "out_of_range", re.escape("beginthreadex worker failed.")),
+    ("std-thread", "invalid_argument", re.escape("std::thread worker failed.")),
+    ("work-item", "EAccessViolation", ACCESS_VIOLATION),
+    ("worker-stack-overflow", "EStackOverflow", re.escape("Stack overflow.")),
+]
+
+
+class CrashReporterTest(unittest.TestCase):
+    bits = 64
+    fatal_scenarios = FATAL_SCENARIOS
+    worker_scenarios = WORKER_SCENARIOS
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = WinePrefix()
+        cls.prefix.ensure_created()
+        cls.prefix.keep_warm()
+        cls.hosts = CrashHosts(cls.prefix, cls.bits)
+        # The program that survives its continuable exceptions: one process for all of them.
+        cls.batch = cls.hosts.run(*[scenario for scenario, _, _ in cls.worker_scenarios],
+                                  "ten-threads", "worker-eabort", "filtered", "throwing-handler", "hidden",
+                                  "named-worker", "sync-pumping", "sync-blocked")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.stop()
+
+    def scenario_exceptions(self, run, scenario):
+        """The exceptions handled between a scenario's start and its end."""
+        start = run.lines.index(f"scenario {scenario}")
+        end = run.lines.index(f"scenario done {scenario}")
+        return parse_log(run.lines[start:end])[0]
+
+    def assert_handled_once(self, handled, cls, message, source, can_continue):
+        self.assertEqual(handled["class"], cls)
+        self.assertRegex(handled["message"], "^" + message + "$")
+        self.assertEqual(int(handled["source"]), source)
+        self.assertEqual(handled["canContinue"], "1" if can_continue else "0")
+        self.assertEqual(handled.phases, [2, POST_PROCESSING], "each phase once, in order")
+
+    def test_fatal_failures_of_the_main_thread_close_with_exit_code_1(self):
+        for scenario, cls, message, source in self.fatal_scenarios:
+            with self.subTest(scenario=scenario):
+                run = self.hosts.run(scenario)
+                self.assertEqual(run.exit_code, 1)
+                self.assertEqual(len(run.exceptions), 1, run.lines)
+                handled = run.exceptions[0]
+                self.assert_handled_once(handled, cls, message, source, can_continue=False)
+                self.assertEqual(handled["mainThread"], "1")
+                self.assertRegex(handled["thread"], r"^main thread \(\$[0-9a-f]+\)$")
+                self.assertEqual(handled.actions, [CLOSE])
+                self.assertFalse(run.has("end of main"), "nothing after the failure runs")
+                self.assertTrue(run.has("started|activeBeforeMain=1"))
+
+    def test_failures_in_threads_end_the_thread_and_the_program_goes_on(self):
+        run = self.batch
+        self.assertEqual(run.exit_code, 0, run.lines[-5:])
+        self.assertTrue(run.has("end of main"))
+        for scenario, cls, message in self.worker_scenarios:
+            with self.subTest(scenario=scenario):
+                exceptions = self.scenario_exceptions(run, scenario)
+                self.assertEqual(len(exceptions), 1, exceptions)
+                self.assert_handled_once(exceptions[0], cls, message, THREAD_FRAME, can_continue=True)
+                self.assertEqual(exceptions[0]["mainThread"], "0")
+                self.assertRegex(exceptions[0]["thread"], r"^thread \$[0-9a-f]+$")
+                self.assertEqual(exceptions[0].actions, [CONTINUE])
+        index = run.lines.index("scenario worker-throw")
+        self.assertIn("thread ended|exitCode=ffffffff", run.lines[index:index + 8])
+        index = run.lines.index("scenario std-thread")
+        self.assertEqual(run.lines[index + 1], "creator known=1", "the registry knows who made the thread")
+
+    def test_ten_threads_failing_at_once_are_handled_one_at_a_time_each_once(self):
+        exceptions = self.scenario_exceptions(self.batch, "ten-threads")
+        self.assertEqual(len(exceptions), 10)
+        self.assertEqual(len({handled["thread"] for handled in exceptions}), 10)
+        self.assertTrue(self.batch.has("ten threads ended|overlaps=0"))
+
+    def test_eabort_and_the_edbediterror_filter_report_nothing(self):
+        for scenario in ("worker-eabort", "filtered"):
+            with self.subTest(scenario=scenario):
+                self.assertEqual(self.scenario_exceptions(self.batch, scenario), [])
+        run = self.hosts.run("main-eabort")
+        self.assertEqual((run.exit_code, run.exceptions), (1, []))
+
+    def test_a_failing_handler_is_swallowed(self):
+        exceptions = self.scenario_exceptions(self.batch, "throwing-handler")
+        self.assertEqual(len(exceptions), 1)
+        self.assertEqual(exceptions[0].phases, [2, POST_PROCESSING])
+
+    def test_a_caught_exception_reaches_the_hidden_handlers(self):
+        self.assertEqual(len(self.batch.hidden), 1)
+        hidden = self.batch.hidden[0]
+        self.assertEqual((hidden["class"], hidden["message"], int(hidden["source"]), hidden["type"]),
+                         ("runtime_error", "caught by the program.", HIDDEN, "2"))
+        self.assertEqual(self.scenario_exceptions(self.batch, "hidden"), [])
+
+    def test_a_thread_named_with_set_thread_description_is_named_in_the_registry(self):
+        exceptions = self.scenario_exceptions(self.batch, "named-worker")
+        self.assertEqual(len(exceptions), 1)
+        self.assertRegex(exceptions[0]["thread"], r"^downloader \(\$[0-9a-f]+\)$")
+
+    def test_synchronised_handlers_run_on_a_pumping_main_thread_and_fall_back_when_it_blocks(self):
+        start = self.batch.lines.index("scenario sync-pumping")
+        end = self.batch.lines.index("scenario done sync-pumping")
+        self.assertIn("synchronised|onMainThread=1", self.batch.lines[start:end])
+        start = self.batch.lines.index("scenario sync-blocked")
+        end = self.batch.lines.index("scenario done sync-blocked")
+        self.assertEqual([line for line in self.batch.lines[start:end] if "onMainThread" in line],
+                         ["always|onMainThread=0"], "stTrySyncCallOnSuccess handlers are skipped")
+
+    def test_restart_ends_with_exit_code_2_and_the_new_instance_runs_after_the_old_one(self):
+        run = self.hosts.run("restart", wait_for="end of main")
+        self.assertEqual(run.exit_code, 2)
+        self.assertEqual(len(run.exceptions), 1)
+        self.assertEqual(run.exceptions[0].actions, [RESTART])
+        self.assertEqual(run.lines.count("started|activeBeforeMain=1"), 2)
+        self.assertLess(run.lines.index("action=12"), run.lines.index("restarted instance runs"))
+
+    def test_c_programs_carry_it_without_a_call_and_their_own_settings_count(self):
+        self.assertEqual(self.hosts.run_plain("crash_host_c.exe", "fault")[0], 1)
+        self.assertEqual(self.hosts.run_plain("crash_host_c.exe"), (0, "no fault\r\n"))
+        exit_code, _ = self.hosts.run_plain("crash_host_c_disabled.exe", "fault")
+        self.assertNotIn(exit_code, (0, 1, 2), "with Enabled = False the crash reporter stays out")
+
+
+if __name__ == "__main__":
+    unittest.main()
