@@ -72,6 +72,8 @@ tier_bench() {
         if "$@"; then ran=$((ran + 1)); else echo "(the benchmark could not run)"; not_run=$((not_run + 1)); fi
     }
     bench "start-up" python3 bench/startup_benchmark.py
+    bench "crash reporter: start-up, throw and catch, time to the first handler" \
+        python3 bench/crash_reporter_benchmark.py
     bench "instruction decoder against objdump" build/native/bin/x86_decoder_benchmark \
         /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/mshtml.dll
     bench "symbol store size and lookup speed" build/native/bin/symbol_store_benchmark \
