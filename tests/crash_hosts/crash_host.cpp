@@ -216,6 +216,29 @@ void Restart() {
     throw std::runtime_error("restart me");
 }
 
+extern "C" void BrevantCalibrationMarker();
+
+// The header's code range as the crash reporter corrected it, against the module's calibration
+// record (code start = marker - word 0, code size = word 2) and the code sections.
+void LogCodeRange() {
+    auto* base = reinterpret_cast<std::uint8_t*>(GetModuleHandleW(nullptr));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const DWORD start = nt->OptionalHeader.BaseOfCode, end = start + nt->OptionalHeader.SizeOfCode;
+    HRSRC found = FindResourceW(nullptr, L"CALIBRATE", L"QRX");
+    const auto* words = static_cast<const std::uint32_t*>(LockResource(LoadResource(nullptr, found)));
+    const auto marker = reinterpret_cast<std::uintptr_t>(&BrevantCalibrationMarker) - reinterpret_cast<std::uintptr_t>(base);
+    const bool asRecorded = words && start == marker - words[0] && nt->OptionalHeader.SizeOfCode == words[2];
+    int codeSections = 0, covered = 0;
+    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+    for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+        if (!(section->Characteristics & IMAGE_SCN_MEM_EXECUTE)) continue;
+        ++codeSections;
+        if (section->VirtualAddress >= start && section->VirtualAddress + section->Misc.VirtualSize <= end) ++covered;
+    }
+    Log("code sections=" + std::to_string(codeSections) + "|covered=" + std::to_string(covered) +
+        "|as recorded=" + (asRecorded ? "1" : "0"));
+}
+
 int Divide(int divisor) {
     volatile int by = divisor;
     return 100 / by;
@@ -286,6 +309,7 @@ void Run(const std::string& scenario) {
         UnregisterHiddenExceptionHandler(OnHidden);
     }
     if (scenario == "sync-pumping") WorkerFailsWhileMainPumps();
+    if (scenario == "calibration") LogCodeRange();
     if (scenario == "sync-blocked") WorkerFailsWhileMainBlocks();
     Log("scenario done " + scenario);
 }

@@ -56,7 +56,7 @@ class CrashReporterTest(unittest.TestCase):
         # The program that survives its continuable exceptions: one process for all of them.
         cls.batch = cls.hosts.run(*[scenario for scenario, _, _ in cls.worker_scenarios],
                                   "ten-threads", "worker-eabort", "filtered", "throwing-handler", "hidden",
-                                  "named-worker", "sync-pumping", "sync-blocked")
+                                  "named-worker", "sync-pumping", "sync-blocked", "calibration")
 
     @classmethod
     def tearDownClass(cls):
@@ -144,6 +144,13 @@ class CrashReporterTest(unittest.TestCase):
         end = self.batch.lines.index("scenario done sync-blocked")
         self.assertEqual([line for line in self.batch.lines[start:end] if "onMainThread" in line],
                          ["always|onMainThread=0"], "stTrySyncCallOnSuccess handlers are skipped")
+
+    def test_the_header_is_calibrated_to_cover_all_code(self):
+        line = next(line for line in self.batch.lines if line.startswith("code sections="))
+        fields = dict(part.split("=") for part in line.split("|"))
+        self.assertGreaterEqual(int(fields["code sections"]), 1)
+        self.assertEqual(fields["covered"], fields["code sections"])
+        self.assertEqual(fields["as recorded"], "1")
 
     def test_restart_ends_with_exit_code_2_and_the_new_instance_runs_after_the_old_one(self):
         run = self.hosts.run("restart", wait_for="end of main")

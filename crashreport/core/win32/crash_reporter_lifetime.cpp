@@ -7,6 +7,7 @@
 #include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/core/win32/emergency_reserve.h"
 #include "crashreport/core/win32/interception.h"
+#include "crashreport/core/win32/module_calibration.h"
 #include "crashreport/core/win32/request_processing.h"
 #include "crashreport/core/win32/settings_lookup.h"
 #include "crashreport/core/win32/sync_call.h"
@@ -29,6 +30,9 @@ void StartCrashReporter() {
         TakeOverFromRestartedInstance();
         QueryPerformanceCounter(&startCounter);
         RefPtr<CrashSettings> settings = SettingsForModule(CrashReporterModule());
+        const auto own = static_cast<HMODULE>(CrashReporterModule());
+        CalibrateModuleHeader(GetModuleHandleW(nullptr), GetModuleHandleW(nullptr) == own);
+        if (own != GetModuleHandleW(nullptr)) CalibrateModuleHeader(own, true);
         if (!settings || !settings->IsValid()) {
             MainThreadId();
             return;
