@@ -2,7 +2,9 @@
 their registered handlers logged: one "exception|..." line per handled exception, the phase
 and action lines after it, and the host's own progress lines."""
 
+import threading
 import time
+from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, field
 from pathlib import Path
 
@@ -56,12 +58,25 @@ class CrashHosts:
         self.work = BUILD / f"crash_runs{bits}"
         self.work.mkdir(parents=True, exist_ok=True)
         self.runs = 0
+        self.lock = threading.Lock()
+
+    def next_log(self, suffix=".log"):
+        with self.lock:
+            self.runs += 1
+            return self.work / f"run{self.runs}{suffix}"
+
+    @staticmethod
+    def run_all(jobs, workers=2):
+        """Runs independent host runs side by side (each start under emulation is slow and
+        uses one core); jobs maps a name to a function without arguments."""
+        with ThreadPoolExecutor(max_workers=workers) as pool:
+            futures = {name: pool.submit(job) for name, job in jobs.items()}
+            return {name: future.result() for name, future in futures.items()}
 
     def run(self, *scenarios, host="crash_host.exe", timeout=300, wait_for=None):
         """Runs the host with the scenarios; wait_for: a log line that a later process (a
         restarted instance) writes, waited for after the first process ended."""
-        self.runs += 1
-        log = self.work / f"run{self.runs}.log"
+        log = self.next_log()
         for stale in (log, Path(str(log) + ".restarted")):
             stale.unlink(missing_ok=True)
         completed = self.prefix.run_with_output_file([str(self.folder / host), windows_path(log)] + list(scenarios),
@@ -76,8 +91,7 @@ class CrashHosts:
 
     def run_plain(self, host, *arguments, timeout=300):
         """A host without handlers (the C programs): only its exit code and output count."""
-        self.runs += 1
-        output = self.work / f"run{self.runs}.out"
+        output = self.next_log(".out")
         completed = self.prefix.run_with_output_file([str(self.folder / host)] + list(arguments), output, timeout)
         return completed.returncode, output.read_bytes().decode(errors="replace")
 

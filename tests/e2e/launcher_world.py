@@ -3,6 +3,7 @@ and shell handlers installed in a Wine prefix and registered where the real ones
 and a way to run Brevant.exe as a build tool does and read back what it started."""
 
 import shutil
+import threading
 from dataclasses import dataclass
 from pathlib import Path
 
@@ -83,6 +84,7 @@ class LauncherWorld:
         self.stand_ins = stand_ins
         self.work = BUILD / work_name
         self.runs = 0
+        self.runs_lock = threading.Lock()
 
     def install(self, **registry):
         """Puts the stand-ins in place and registers them (set_registry's arguments)."""
@@ -144,8 +146,9 @@ class LauncherWorld:
     def run(self, arguments=(), exe=None, stdin_text=None, stdout=True, hold_file=None, cwd=None, timeout=600):
         """Runs Brevant.exe through the runner, which gives it the chosen standard handles,
         waits for everything it started, and reports its exit code."""
-        self.runs += 1
-        tag = f"run{self.runs}"
+        with self.runs_lock:  # runs may go side by side
+            self.runs += 1
+            tag = f"run{self.runs}"
         log = self.work / f"{tag}.log"
         out, err, inp = (self.work / f"{tag}.{kind}" for kind in ("out", "err", "in"))
         runner_arguments = [str(self.stand_ins / "runner.exe"), "--stderr", windows_path(err)]
