@@ -10,24 +10,15 @@
 
 import statistics
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 
 from launcher_world import LauncherWorld  # noqa: E402
+from wine_timing import timed_run  # noqa: E402
 from wine_prefix import BUILD, WinePrefix  # noqa: E402
 
 ROUNDS = 25
-
-
-def wall_time(prefix, arguments):
-    started = time.perf_counter()
-    completed = prefix.run(arguments, timeout=120)
-    elapsed = time.perf_counter() - started
-    if completed.returncode != 0:
-        raise SystemExit(f"benchmark: {arguments[0]} ended with {completed.returncode}")
-    return elapsed, completed.stdout.decode()
 
 
 def verdict(ratio, target):
@@ -48,16 +39,16 @@ def main():
     throws = {"with": [str(bench / "throw_with_reporter.exe")], "without": [str(bench / "throw_without_reporter.exe")]}
     try:
         for arguments in list(starts.values()) + list(throws.values()):
-            wall_time(world.prefix, arguments)
+            timed_run(world.prefix, arguments)
         start_times = {name: [] for name in starts}
         throw_times = {name: [] for name in throws}
         for _ in range(ROUNDS):
             for name, arguments in starts.items():
-                start_times[name].append(wall_time(world.prefix, arguments)[0])
+                start_times[name].append(timed_run(world.prefix, arguments)[0])
         for _ in range(5):
             for name, arguments in throws.items():
-                throw_times[name].append(float(wall_time(world.prefix, arguments)[1].split()[0]))
-        _, latency_output = wall_time(world.prefix, [str(bench / "fault_latency.exe")])
+                throw_times[name].append(float(timed_run(world.prefix, arguments)[1].split()[0]))
+        _, latency_output = timed_run(world.prefix, [str(bench / "fault_latency.exe")])
     finally:
         world.prefix.stop()
     start = {name: statistics.median(values) for name, values in start_times.items()}

@@ -11,25 +11,16 @@ interleaved. Prints median wall times and ratios (target: at most 1.3).
 
 import statistics
 import sys
-import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "e2e"))
 
 from launcher_world import CUSTOM, LauncherWorld  # noqa: E402
+from wine_timing import timed_run  # noqa: E402
 from wine_prefix import BUILD, WinePrefix, windows_path  # noqa: E402
 
 ROUNDS = 25
 TARGET = 1.3
-
-
-def wall_time(prefix, arguments):
-    started = time.perf_counter()
-    completed = prefix.run(arguments, timeout=120)
-    elapsed = time.perf_counter() - started
-    if completed.returncode != 0:
-        raise SystemExit(f"benchmark: {arguments[0]} ended with {completed.returncode}")
-    return elapsed
 
 
 def main():
@@ -49,10 +40,10 @@ def main():
     times = {name: [] for name in programs}
     try:
         for arguments in programs.values():  # warm the wineserver and the file cache
-            wall_time(world.prefix, arguments)
+            timed_run(world.prefix, arguments)
         for _ in range(ROUNDS):  # interleaved, so that drifts in machine load hit all alike
             for name, arguments in programs.items():
-                times[name].append(wall_time(world.prefix, arguments))
+                times[name].append(timed_run(world.prefix, arguments)[0])
     finally:
         world.prefix.stop()
     medians = {name: statistics.median(values) for name, values in times.items()}

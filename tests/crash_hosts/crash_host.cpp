@@ -107,6 +107,9 @@ void OnAlwaysCall(ICrashException*, bool&) {
 void ThrowingHandler(ICrashException*, bool&) {
     throw std::runtime_error("a handler failed");
 }
+void FaultingHandler(ICrashException*, bool&) {
+    *static_cast<volatile int*>(nullptr) = 4;
+}
 
 struct EAbort : std::exception {
     const char* what() const noexcept override { return "quiet"; }
@@ -298,6 +301,14 @@ void Run(const std::string& scenario) {
         RegisterExceptionHandler(ThrowingHandler, TSyncType::stDontSync, TExceptPhase::epQuickFiltering);
         RunThread(ThrowingThread);
         UnregisterExceptionHandler(ThrowingHandler);
+    }
+    if (scenario == "faulting-handler") {
+        RegisterExceptionHandler(FaultingHandler, TSyncType::stDontSync, TExceptPhase::epMainPhase);
+        RunThread(ThrowingThread);
+        UnregisterExceptionHandler(FaultingHandler);
+        handling = 0;  // that handling never reached its post-processing
+        Log("after the faulting handler");
+        RunThread(FaultingThread);
     }
     if (scenario == "hidden") {
         RegisterHiddenExceptionHandler(OnHidden, TSyncType::stDontSync);

@@ -59,7 +59,7 @@ class CrashReporterTest(unittest.TestCase):
         # The program that survives its continuable exceptions: one process for all of them.
         continuable = [scenario for scenario, _, _ in cls.worker_scenarios] + [
             "ten-threads", "worker-eabort", "filtered", "throwing-handler", "hidden", "named-worker",
-            "sync-pumping", "sync-blocked", "calibration"]
+            "sync-pumping", "sync-blocked", "calibration", "faulting-handler"]
         jobs = {"batch": lambda: hosts.run(*continuable)}
         for scenario, _, _, _ in cls.fatal_scenarios:
             jobs[scenario] = lambda scenario=scenario: hosts.run(scenario)
@@ -144,6 +144,12 @@ class CrashReporterTest(unittest.TestCase):
         exceptions = self.scenario_exceptions(self.batch, "throwing-handler")
         self.assertEqual(len(exceptions), 1)
         self.assertEqual(exceptions[0].phases, [2, POST_PROCESSING])
+
+    def test_a_handler_that_faults_gives_up_that_handling_and_the_next_exception_is_handled(self):
+        exceptions = self.scenario_exceptions(self.batch, "faulting-handler")
+        self.assertEqual([handled["class"] for handled in exceptions], ["logic_error", "EAccessViolation"])
+        self.assertEqual(exceptions[1].phases, [2, POST_PROCESSING])
+        self.assertEqual(exceptions[1].actions, [CONTINUE])
 
     def test_a_caught_exception_reaches_the_hidden_handlers(self):
         self.assertEqual(len(self.batch.hidden), 1)

@@ -30,6 +30,8 @@ HandlingThread handling;
 // One writer at a time, so that two requests never interleave in the pipe.
 SRWLOCK pipeWriteLock = SRWLOCK_INIT;
 std::atomic<bool> mainThreadFiringHandlers{false};
+// The event of the request being handled, for a replacement thread to set.
+std::atomic<HANDLE> requestBeingHandled{nullptr};
 
 bool ReadWholeRequest(HandleRequest& request) {
     DWORD read = 0;
@@ -55,7 +57,9 @@ DWORD WINAPI HandlingThreadProcedure(void*) {
     HandleRequest request;
     while (ReadWholeRequest(request)) {
         if (request.doneEvent == 0) break;
+        requestBeingHandled = reinterpret_cast<HANDLE>(request.doneEvent);
         ProcessRequest(request);
+        requestBeingHandled = nullptr;
         SetEvent(reinterpret_cast<HANDLE>(request.doneEvent));
         // A thread that pumps messages while it waits wakes up.
         if (const User32Functions* user32 = LoadedUser32())
@@ -216,6 +220,20 @@ bool StartHandlingThread() {
     SetThreadPriority(handling.thread, THREAD_PRIORITY_HIGHEST);
     AssignThreadName(handling.threadId, u"Quarrex - HandleExceptionThread");
     return true;
+}
+
+void ReplaceFailedHandlingThread() {
+    HANDLE failed = handling.thread;
+    DWORD id = 0;
+    handling.thread = CreateThread(nullptr, 0, HandlingThreadProcedure, nullptr, 0, &id);
+    handling.threadId = id;
+    if (handling.thread) {
+        SetThreadPriority(handling.thread, THREAD_PRIORITY_HIGHEST);
+        AssignThreadName(id, u"Quarrex - HandleExceptionThread");
+    }
+    if (HANDLE done = requestBeingHandled.exchange(nullptr)) SetEvent(done);
+    if (failed) CloseHandle(failed);
+    PutThreadInfo(GetCurrentThreadId(), nullptr, nullptr, 0, nullptr, nullptr);
 }
 
 void StopHandlingThread() {

@@ -35,6 +35,9 @@ void DispatchException(const DispatchArguments& arguments);
 bool StartHandlingThread();
 void StopHandlingThread();
 DWORD HandlingThreadId();
+// Called on the handling thread when something faulted in it beyond repair (a handler that
+// faults): a new handling thread takes over the pipe, the waiting thread goes on.
+void ReplaceFailedHandlingThread();
 
 // Whether this or another thread holds the loader lock (or the environment lock), waiting up
 // to limit ms for it to be let go.

@@ -148,6 +148,11 @@ LONG WINAPI UnhandledExceptionFilterOfReporter(EXCEPTION_POINTERS* pointers) {
         if (!(record.ExceptionFlags & EXCEPTION_NONCONTINUABLE)) return EXCEPTION_CONTINUE_EXECUTION;
     }
     if (code == kThreadName) return EXCEPTION_CONTINUE_EXECUTION;
+    if (GetCurrentThreadId() == HandlingThreadId()) {
+        // A handler faulted while an exception was handled: that handling is given up.
+        ReplaceFailedHandlingThread();
+        ExitThread(0);
+    }
     const bool canContinue = InsideThreadFrame() || !OnMainThread();
     if (code == EXCEPTION_STACK_OVERFLOW) {
         // What is left of this thread's stack is only enough to start a thread and wait.
