@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/crash_reporter.h"
 
@@ -72,11 +73,13 @@ void Log(const std::string& line) {
 std::string Describe(ICrashException* exc) {
     std::string thread = Utf8(DescribeThread(exc->GetCrashedThreadId(), true).text);
     char line[2048];
-    std::snprintf(line, sizeof line, "class=%s|message=%s|source=%d|canContinue=%d|type=%d|thread=%s|mainThread=%d",
+    std::snprintf(line, sizeof line,
+                  "class=%s|message=%s|source=%d|canContinue=%d|type=%d|thread=%s|mainThread=%d|onCrashedThread=%d",
                   Utf8(exc->GetExceptClass()).c_str(), Utf8(exc->GetExceptMessage()).c_str(),
                   static_cast<int>(exc->GetSource()), exc->GetCanContinue() ? 1 : 0,
                   static_cast<int>(exc->GetExceptType()), thread.c_str(),
-                  exc->GetCrashedThreadId() == mainThreadId ? 1 : 0);
+                  exc->GetCrashedThreadId() == mainThreadId ? 1 : 0,
+                  exc->GetCrashedThreadId() == GetCurrentThreadId() ? 1 : 0);
     return line;
 }
 
@@ -321,8 +324,22 @@ void Run(const std::string& scenario) {
     }
     if (scenario == "sync-pumping") WorkerFailsWhileMainPumps();
     if (scenario == "calibration") LogCodeRange();
+    if (scenario == "loader-lock") Log(LoadLibraryW(L"failing_dll.dll") ? "library loaded" : "library not loaded");
     if (scenario == "sync-blocked") WorkerFailsWhileMainBlocks();
     Log("scenario done " + scenario);
+}
+
+// Called by failing_dll.dll from its initialisation, while the loader lock is held.
+// The loader catches what escapes a library's initialisation, so the exception is handed over
+// as an interception point would.
+extern "C" __declspec(dllexport) void CrashHostLoaderCallback() {
+    std::runtime_error error("failed while the loader lock is held");
+    DispatchArguments arguments;
+    arguments.object = &error;
+    arguments.objectType = &typeid(error);
+    arguments.source = TExceptSource::esManual;
+    arguments.canContinue = true;
+    DispatchException(arguments);
 }
 
 // Set before main: the crash reporter must already be active when the program's own static

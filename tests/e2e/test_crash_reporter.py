@@ -59,7 +59,7 @@ class CrashReporterTest(unittest.TestCase):
         # The program that survives its continuable exceptions: one process for all of them.
         continuable = [scenario for scenario, _, _ in cls.worker_scenarios] + [
             "ten-threads", "worker-eabort", "filtered", "throwing-handler", "hidden", "named-worker",
-            "sync-pumping", "sync-blocked", "calibration", "faulting-handler"]
+            "sync-pumping", "sync-blocked", "calibration", "faulting-handler", "loader-lock"]
         jobs = {"batch": lambda: hosts.run(*continuable)}
         for scenario, _, _, _ in cls.fatal_scenarios:
             jobs[scenario] = lambda scenario=scenario: hosts.run(scenario)
@@ -150,6 +150,16 @@ class CrashReporterTest(unittest.TestCase):
         self.assertEqual([handled["class"] for handled in exceptions], ["logic_error", "EAccessViolation"])
         self.assertEqual(exceptions[1].phases, [2, POST_PROCESSING])
         self.assertEqual(exceptions[1].actions, [CONTINUE])
+
+    def test_while_the_loader_lock_is_held_the_exception_is_handled_on_its_own_thread(self):
+        exceptions = self.scenario_exceptions(self.batch, "loader-lock")
+        self.assertEqual(len(exceptions), 1)
+        self.assertEqual((exceptions[0]["class"], exceptions[0]["onCrashedThread"]), ("runtime_error", "1"))
+        self.assertEqual(exceptions[0].phases, [2, POST_PROCESSING])
+        index = self.batch.lines.index("scenario loader-lock")
+        self.assertIn("library loaded", self.batch.lines[index:index + 8])
+        worker = self.scenario_exceptions(self.batch, "worker-throw")[0]
+        self.assertEqual(worker["onCrashedThread"], "0", "otherwise the handling thread handles it")
 
     def test_a_caught_exception_reaches_the_hidden_handlers(self):
         self.assertEqual(len(self.batch.hidden), 1)
