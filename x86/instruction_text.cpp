@@ -90,9 +90,28 @@ public:
         : in_(instruction), entry_(*instruction.entry), out_(out), namer_(namer) {}
 
     void Print() {
+        if (in_.rex != 0 && in_.vexMap == 0 && !in_.strayRex) rexUsed_ = RexBitsUsed();
         const std::size_t start = out_.Length();
         PrintPrefixes();
         if (in_.strayRex) return out_.DropLast();  // the prefix names are all there is
+        PrintBody(start);
+    }
+
+private:
+    // Which REX bits the mnemonic and operands consult (0x40: any of them, or a byte register
+    // that only exists with REX), found by printing them once into a scratch buffer.
+    std::uint8_t RexBitsUsed() const {
+        char scratch[256];
+        TextWriter writer(scratch, sizeof scratch);
+        InstructionPrinter dryRun(in_, writer, nullptr);
+        dryRun.PrintBody(0);
+        std::uint8_t used = dryRun.rexUsed_;
+        if ((in_.rex & 8) && UsesRexW()) used |= 0x48;
+        return used;
+    }
+
+    // The mnemonic and the operands; the operands start in a column counted from start.
+    void PrintBody(std::size_t start) {
         PrintMnemonic();
         bool first = true;
         const unsigned operandCount = OperandCount();
@@ -112,10 +131,18 @@ public:
         }
     }
 
-private:
     bool Mode64() const { return in_.mode == Mode::Bits64; }
     bool RexPresent() const { return in_.rex != 0; }
-    unsigned RexBit(unsigned bit) const { return (in_.rex >> bit) & 1; }
+    unsigned RexBit(unsigned bit) const {
+        const unsigned set = (in_.rex >> bit) & 1;
+        if (set) rexUsed_ |= static_cast<std::uint8_t>(0x40 | (1u << bit));
+        return set;
+    }
+    // A general register by number; the byte registers spl to dil need REX.
+    const char* Register(unsigned number, unsigned bits) const {
+        if (bits == 8 && RexPresent()) rexUsed_ |= 0x40;
+        return GeneralRegister(number, bits, RexPresent());
+    }
     unsigned RegField() const { return in_.Reg() | (RexBit(2) << 3); }
     unsigned RmField() const { return in_.Rm() | (RexBit(0) << 3); }
     bool MemoryForm() const { return in_.HasMemoryOperandInModRM(); }
@@ -232,9 +259,13 @@ private:
                         break;
                     }
                     if ((byte & 0xF0) == 0x40) {
+                        // Named when it is not the one in front of the opcode, or when the
+                        // instruction leaves one of its bits unused.
                         if (i + 1 != in_.prefixCount || in_.strayRex || in_.vexMap != 0)
                             PrintRex(byte);
                         else if ((byte & 8) && !UsesRexW())
+                            PrintRex(byte);
+                        else if ((byte & 0x47 & ~rexUsed_) != 0)
                             PrintRex(byte);
                     }
                     break;
@@ -371,21 +402,21 @@ private:
             case Operand::RdMw:
                 return PrintRegisterOrMemory(32, "WORD");
             case Operand::Rv:
-                return out_.Put(GeneralRegister(RmField(), size, RexPresent()));
+                return out_.Put(Register(RmField(), size));
             case Operand::Ry:
-                return out_.Put(GeneralRegister(RmField(), Mode64() ? 64 : 32, RexPresent()));
+                return out_.Put(Register(RmField(), Mode64() ? 64 : 32));
             case Operand::Gb:
-                return out_.Put(GeneralRegister(RegField(), 8, RexPresent()));
+                return out_.Put(Register(RegField(), 8));
             case Operand::Gw:
-                return out_.Put(GeneralRegister(RegField(), 16, RexPresent()));
+                return out_.Put(Register(RegField(), 16));
             case Operand::Gd:
-                return out_.Put(GeneralRegister(RegField(), 32, RexPresent()));
+                return out_.Put(Register(RegField(), 32));
             case Operand::Gv:
-                return out_.Put(GeneralRegister(RegField(), size, RexPresent()));
+                return out_.Put(Register(RegField(), size));
             case Operand::Gy:
-                return out_.Put(GeneralRegister(RegField(), (in_.rex & 8) || in_.vexW ? 64 : 32, RexPresent()));
+                return out_.Put(Register(RegField(), (in_.rex & 8) || in_.vexW ? 64 : 32));
             case Operand::Hy:
-                return out_.Put(GeneralRegister(in_.vexRegister, in_.vexW ? 64 : 32, RexPresent()));
+                return out_.Put(Register(in_.vexRegister, in_.vexW ? 64 : 32));
             case Operand::M:
                 return PrintMemory(nullptr);
             case Operand::Mb:
@@ -443,12 +474,12 @@ private:
             case Operand::eAX:
                 return out_.Put(size == 16 ? "ax" : "eax");
             case Operand::Zb:
-                return out_.Put(GeneralRegister((in_.opcode & 7) | (RexBit(0) << 3), 8, RexPresent()));
+                return out_.Put(Register((in_.opcode & 7) | (RexBit(0) << 3), 8));
             case Operand::Zv:
-                return out_.Put(GeneralRegister((in_.opcode & 7) | (RexBit(0) << 3), size, RexPresent()));
+                return out_.Put(Register((in_.opcode & 7) | (RexBit(0) << 3), size));
             case Operand::Zy:
                 return out_.Put(
-                    GeneralRegister((in_.opcode & 7) | (RexBit(0) << 3), size == 64 ? 64 : 32, RexPresent()));
+                    Register((in_.opcode & 7) | (RexBit(0) << 3), size == 64 ? 64 : 32));
             case Operand::SegES:
                 return out_.Put("es");
             case Operand::SegCS:
@@ -567,7 +598,7 @@ private:
 
     void PrintRegisterOrMemory(unsigned registerBits, const char* memorySize) {
         if (MemoryForm()) return PrintMemory(memorySize);
-        out_.Put(GeneralRegister(RmField(), registerBits, RexPresent()));
+        out_.Put(Register(RmField(), registerBits));
     }
 
     void PrintTarget(std::uint64_t address) {
@@ -615,6 +646,7 @@ private:
     }
 
     void PrintMemory(const char* size) {
+        RexBit(0);  // a memory operand consults REX.B even when it has no base register
         if (size != nullptr && !(entry_.flags & kNoSize)) {
             out_.Put(size);
             out_.Put(" PTR ");
@@ -651,8 +683,8 @@ private:
                 // is the plain form that an esp/rsp base needs.
                 if (base >= 0 && (base & 7) == 4 && scale == 0)
                     index = -1;
-                else if (base < 0 && scale == 0)
-                    index = -1;
+                else if (base < 0 && scale == 0 && Mode64())
+                    index = -1;  // in 32-bit mode eiz*1 tells it from the plain [offset] form
             }
         } else {
             base = in_.Rm() | (RexBit(0) << 3);
@@ -691,6 +723,7 @@ private:
     const OpcodeEntry& entry_;
     TextWriter& out_;
     const AddressNamer* namer_;
+    mutable std::uint8_t rexUsed_ = 0;  // REX bits the operands consulted
     bool comment_ = false;
     std::uint64_t commentAddress_ = 0;
 };

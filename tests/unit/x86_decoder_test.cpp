@@ -243,6 +243,15 @@ TEST(InstructionTextTest, IntelSyntaxAsObjdumpWritesIt) {
         {Mode::Bits64, {0x66, 0x48, 0x0F, 0x6E, 0xC0}, "movq   xmm0,rax"},
         {Mode::Bits64, {0xF2, 0x0F, 0xC2, 0xC1, 0x01}, "cmpltsd xmm0,xmm1"},
         {Mode::Bits64, {0x48, 0xFF, 0xE0}, "rex.W jmp rax"},
+        // REX bits that the instruction never consults are named; consulted ones are not.
+        {Mode::Bits64, {0x40, 0x01, 0x00}, "rex add DWORD PTR [rax],eax"},
+        {Mode::Bits64, {0x42, 0x01, 0x00}, "rex.X add DWORD PTR [rax],eax"},
+        {Mode::Bits64, {0x41, 0x01, 0x00}, "add    DWORD PTR [r8],eax"},
+        {Mode::Bits64, {0x40, 0x88, 0xF0}, "mov    al,sil"},
+        {Mode::Bits64, {0x41, 0x8B, 0x05, 0x10, 0, 0, 0}, "mov    eax,DWORD PTR [rip+0x10]        # 0x401017"},
+        // Without base and index, 32-bit mode keeps eiz to tell the SIB form from [offset].
+        {Mode::Bits32, {0x01, 0x1C, 0x25, 0x28, 0x00, 0x00, 0xA2}, "add    DWORD PTR [eiz*1-0x5dffffd8],ebx"},
+        {Mode::Bits64, {0x8B, 0x04, 0x25, 0x28, 0x00, 0x00, 0x00}, "mov    eax,DWORD PTR ds:0x28"},
         {Mode::Bits64, {0xF3, 0x0F, 0x1E, 0xFA}, "endbr64"},
         {Mode::Bits64, {0x48, 0xB8, 1, 0, 0, 0, 0, 0, 0, 0x80}, "movabs rax,0x8000000000000001"},
         {Mode::Bits32, {0x0F, 0x0B}, "ud2"},
