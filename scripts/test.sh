@@ -108,11 +108,21 @@ work=$(mktemp -d)
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Wine gets a display of its own, on the first free number.
+# Wine gets a display of its own, on the first free number. A number can be taken without a
+# file in /tmp showing it (a server in another root shares the abstract socket), so a server
+# that does not stay up moves on to the next number.
 display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$root/build/xvfb.log" 2>&1 &
-xvfb_pid=$!
+while :; do
+    if [ ! -e "/tmp/.X11-unix/X$display" ] && [ ! -e "/tmp/.X$display-lock" ]; then
+        Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >"$root/build/xvfb.log" 2>&1 &
+        xvfb_pid=$!
+        sleep 1
+        kill -0 "$xvfb_pid" 2>/dev/null && break
+        xvfb_pid=""
+    fi
+    display=$((display + 1))
+    [ "$display" -lt 200 ] || { echo "no free display number for Xvfb" >&2; exit 1; }
+done
 export DISPLAY=":$display"
 
 COUNT_LINE='^[0-9]+ passed, [0-9]+ failed(, [0-9]+ skipped)?$'
