@@ -20,6 +20,12 @@ enum class TSyncType : std::uint8_t { stDontSync = 0, stTrySyncCallOnSuccess = 1
 
 // One exception as the crash reporter handles it. The object lives as long as a reference to
 // it does; handlers get it for the duration of their call.
+class ICrashException;
+
+// Follows the report text as it grows: called at once on registration and then at each change,
+// with whether the report is complete.
+using BugReportCallback = void (*)(bool complete, const std::u16string& bugReport, ICrashException* exc);
+
 class ICrashException : public IReferenceCounted {
 public:
     // The exception's settings: reads fall back to its module's, writes stay with this exception.
@@ -46,6 +52,12 @@ public:
     virtual std::u16string GetBugReport() = 0;
     // Replaces the report text.
     virtual void SetBugReport(const std::u16string& report) = 0;
+    // A critical callback's receiver gets the complete report before the program ends.
+    virtual void RegisterBugReportCallback(BugReportCallback callback, bool critical) = 0;
+    virtual void UnregisterBugReportCallback(BugReportCallback callback) = 0;
+    // Changes between the two reach the callbacks once, at the last EndUpdate.
+    virtual void BeginUpdate() = 0;
+    virtual void EndUpdate() = 0;
 
     virtual bool GetCreateBugReport() = 0;
     virtual void SetCreateBugReport(bool value) = 0;

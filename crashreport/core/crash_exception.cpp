@@ -77,14 +77,105 @@ std::uint32_t CrashException::GetCallstackCrc(int index) {
     return index >= 0 && index < 3 ? callstackCrc_[index] : 0;
 }
 
+std::recursive_mutex& BugReportCallbackLock() {
+    static auto* lock = new std::recursive_mutex;
+    return *lock;
+}
+
 std::u16string CrashException::GetBugReport() {
     std::lock_guard guard(textLock_);
     return bugReport_;
 }
 
 void CrashException::SetBugReport(const std::u16string& report) {
+    {
+        std::lock_guard guard(textLock_);
+        bugReport_ = report;
+    }
+    FireReportChange();
+}
+
+void CrashException::RegisterBugReportCallback(BugReportCallback callback, bool critical) {
+    if (!callback) return;
+    {
+        std::lock_guard guard(BugReportCallbackLock());
+        for (RegisteredCallback& registered : callbacks_) {
+            if (registered.callback == callback) {
+                registered.critical = critical;  // known already: only the flag changes
+                return;
+            }
+        }
+        callbacks_.push_back({callback, critical});
+        multiThreadedComplete_ = true;
+    }
+    callback(complete_, GetBugReport(), this);
+}
+
+void CrashException::UnregisterBugReportCallback(BugReportCallback callback) {
+    std::lock_guard guard(BugReportCallbackLock());
+    for (auto it = callbacks_.begin(); it != callbacks_.end(); ++it) {
+        if (it->callback == callback) {
+            callbacks_.erase(it);
+            return;
+        }
+    }
+}
+
+bool CrashException::CriticalBugReportCallbackExists() {
+    std::lock_guard guard(BugReportCallbackLock());
+    for (const RegisteredCallback& registered : callbacks_)
+        if (registered.critical) return true;
+    return false;
+}
+
+// The callbacks are called outside the lock, on a copy, so that they may register others.
+void CrashException::FireReportChange() {
+    std::vector<RegisteredCallback> copy;
+    {
+        std::lock_guard guard(BugReportCallbackLock());
+        copy = callbacks_;
+    }
+    if (copy.empty()) return;
+    const std::u16string text = GetBugReport();
+    for (const RegisteredCallback& registered : copy) {
+        try {
+            registered.callback(complete_, text, this);
+        } catch (...) {
+            // A failing callback does not keep the others from the change.
+        }
+    }
+}
+
+void CrashException::BeginUpdate() {
+    ++updating_;
+}
+
+void CrashException::EndUpdate() {
+    if (--updating_ == 0 && dirty_) ReportModified();
+}
+
+void CrashException::ReportModified() {
+    if (updating_ > 0) {
+        dirty_ = true;
+        return;
+    }
+    dirty_ = false;
+    {
+        std::lock_guard guard(textLock_);
+        ++changeCount_;
+        bugReport_.clear();
+    }
+    FireReportChange();
+}
+
+std::uint64_t CrashException::ReportChangeCount() {
     std::lock_guard guard(textLock_);
-    bugReport_ = report;
+    return changeCount_;
+}
+
+void CrashException::CacheReportText(const std::u16string& text, std::uint64_t countAtStart) {
+    std::lock_guard guard(textLock_);
+    if (changeCount_ == countAtStart) bugReport_ = text;
 }
 
 ExceptionPlaceholderTexts CrashException::PlaceholderTexts() {

@@ -77,6 +77,17 @@ public:
     std::uintptr_t GetPackage() override { return facts_.package; }
     std::u16string GetBugReport() override;
     void SetBugReport(const std::u16string& report) override;
+    void RegisterBugReportCallback(BugReportCallback callback, bool critical) override;
+    void UnregisterBugReportCallback(BugReportCallback callback) override;
+    void BeginUpdate() override;
+    void EndUpdate() override;
+    bool CriticalBugReportCallbackExists();
+    // Called by the parts that build the report when they changed it: drops the cached text
+    // (counting the change) and tells the callbacks, or only notes the change while updating.
+    void ReportModified();
+    // The change counter: a text built while it moved is handed out but not cached.
+    std::uint64_t ReportChangeCount();
+    void CacheReportText(const std::u16string& text, std::uint64_t countAtStart);
     bool GetCreateBugReport() override { return filters_.createBugReport; }
     void SetCreateBugReport(bool value) override { filters_.createBugReport = value; }
     bool GetCreateScreenShot() override { return filters_.createScreenShot; }
@@ -120,9 +131,23 @@ private:
     std::atomic<std::int32_t> firstCompleteCallback_{-1};
     std::atomic<std::int32_t> firstAutoSave_{-1};
     std::uint32_t callstackCrc_[3] = {0, 0, 0};
+    void FireReportChange();
+
     std::mutex textLock_;
     std::u16string cachedClass_, cachedMessage_, bugReport_;
     bool messageSet_ = false;
+    std::uint64_t changeCount_ = 0;
+    std::atomic<std::int32_t> updating_{0};
+    std::atomic<bool> dirty_{false};
+    bool multiThreadedComplete_ = false;
+    struct RegisteredCallback {
+        BugReportCallback callback;
+        bool critical;
+    };
+    std::vector<RegisteredCallback> callbacks_;
 };
+
+// The process-wide lock of the bug report callback lists, made on first use.
+std::recursive_mutex& BugReportCallbackLock();
 
 }  // namespace brevant::crashreport

@@ -7,7 +7,8 @@ bool FireEvent(HandlingPlatform& platform, const HandlerLists& lists, HandlerEve
     // Whoever receives the complete report gets it before the process ends.
     const bool ending = event == HandlerEvent::action && (action == TExceptAction::eaRestartApplication ||
                                                           action == TExceptAction::eaCloseApplication);
-    if (ending && exc.GetCallHandlers() && lists.HasExceptionHandlerFor(TExceptPhase::epCompleteReport))
+    if (ending && (exc.CriticalBugReportCallbackExists() ||
+                   (exc.GetCallHandlers() && lists.HasExceptionHandlerFor(TExceptPhase::epCompleteReport))))
         exc.GetBugReport();
     if (!exc.GetCallHandlers() || lists.Empty(event)) return handled;
     TFireHandlersParams params;

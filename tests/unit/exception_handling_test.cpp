@@ -257,3 +257,71 @@ TEST_F(ExceptionHandlingTest, TheExceptionsOwnSettingsAndTexts) {
 
 }  // namespace
 }  // namespace brevant::crashreport
+
+namespace brevant::crashreport {
+namespace {
+
+std::vector<std::string> callbackCalls;
+void FirstCallback(bool complete, const std::u16string& report, ICrashException*) {
+    callbackCalls.push_back(std::string("first ") + (complete ? "complete " : "partial ") +
+                            std::string(report.begin(), report.end()));
+}
+void SecondCallback(bool, const std::u16string& report, ICrashException*) {
+    callbackCalls.push_back("second " + std::string(report.begin(), report.end()));
+}
+
+class BugReportCallbackTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        callbackCalls.clear();
+        host.streams[ScriptedHost::kProgram] = ShippedSettingsStream();
+        exc = CrashException::Create(host, ScriptedHost::kProgram, {});
+    }
+    void TearDown() override { CrashSettings::SetMainSettings(nullptr); }
+    ScriptedHost host;
+    RefPtr<CrashException> exc;
+};
+
+TEST_F(BugReportCallbackTest, RegisteringCallsAtOnceAndAgainOnlyChangesTheCriticalFlag) {
+    exc->SetBugReport(u"header");
+    exc->RegisterBugReportCallback(FirstCallback, false);
+    EXPECT_EQ(callbackCalls, (std::vector<std::string>{"first partial header"}));
+    EXPECT_FALSE(exc->CriticalBugReportCallbackExists());
+    exc->RegisterBugReportCallback(FirstCallback, true);
+    EXPECT_EQ(callbackCalls.size(), 1u) << "a known callback is not called again";
+    EXPECT_TRUE(exc->CriticalBugReportCallbackExists());
+    exc->RegisterBugReportCallback(SecondCallback, false);
+    exc->SetBugReport(u"header and stack");
+    EXPECT_EQ(callbackCalls, (std::vector<std::string>{"first partial header", "second header",
+                                                       "first partial header and stack", "second header and stack"}));
+    exc->UnregisterBugReportCallback(FirstCallback);
+    EXPECT_FALSE(exc->CriticalBugReportCallbackExists());
+}
+
+TEST_F(BugReportCallbackTest, ChangesWhileUpdatingReachTheCallbacksOnceAtTheLastEnd) {
+    exc->RegisterBugReportCallback(SecondCallback, false);
+    callbackCalls.clear();
+    exc->BeginUpdate();
+    exc->BeginUpdate();
+    exc->ReportModified();
+    exc->ReportModified();
+    exc->EndUpdate();
+    EXPECT_TRUE(callbackCalls.empty());
+    exc->EndUpdate();
+    EXPECT_EQ(callbackCalls, (std::vector<std::string>{"second "}));
+    exc->BeginUpdate();
+    exc->EndUpdate();
+    EXPECT_EQ(callbackCalls.size(), 1u) << "no change, no call";
+}
+
+TEST_F(BugReportCallbackTest, ATextBuiltWhileTheReportChangedIsNotCached) {
+    const std::uint64_t start = exc->ReportChangeCount();
+    exc->ReportModified();
+    exc->CacheReportText(u"stale", start);
+    EXPECT_EQ(exc->GetBugReport(), u"");
+    exc->CacheReportText(u"fresh", exc->ReportChangeCount());
+    EXPECT_EQ(exc->GetBugReport(), u"fresh");
+}
+
+}  // namespace
+}  // namespace brevant::crashreport
