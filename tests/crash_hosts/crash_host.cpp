@@ -56,6 +56,13 @@ DWORD mainThreadId = 0;
 std::atomic<int> handling{0};
 std::atomic<int> overlaps{0};
 
+// A null pointer the compiler cannot see, so that writing through it stays a real write (a
+// write through a known null pointer may be compiled into a trap instruction instead).
+int* volatile nowhere = nullptr;
+int* Nowhere() {
+    return nowhere;
+}
+
 std::string Utf8(const std::u16string& text) {
     std::string out;
     for (char16_t unit : text) out += unit < 128 ? static_cast<char>(unit) : '?';
@@ -111,7 +118,7 @@ void ThrowingHandler(ICrashException*, bool&) {
     throw std::runtime_error("a handler failed");
 }
 void FaultingHandler(ICrashException*, bool&) {
-    *static_cast<volatile int*>(nullptr) = 4;
+    *Nowhere() = 4;
 }
 
 struct EAbort : std::exception {
@@ -147,7 +154,7 @@ DWORD WINAPI ThrowingThread(void*) {
     throw std::logic_error("worker failed");
 }
 DWORD WINAPI FaultingThread(void*) {
-    *static_cast<volatile int*>(nullptr) = 1;
+    *Nowhere() = 1;
     return 0;
 }
 DWORD WINAPI NamedThread(void*) {
@@ -170,13 +177,13 @@ DWORD WINAPI FilteredThread(void*) {
 HANDLE workDone = nullptr;
 DWORD WINAPI FaultingWorkItem(void*) {
     SetEvent(workDone);
-    *static_cast<volatile int*>(nullptr) = 2;
+    *Nowhere() = 2;
     return 0;
 }
 
 DWORD WINAPI FaultWhenStarted(void* go) {
     WaitForSingleObject(go, INFINITE);
-    *static_cast<volatile int*>(nullptr) = 3;
+    *Nowhere() = 3;
     return 0;
 }
 
@@ -253,7 +260,7 @@ int Divide(int divisor) {
 void Run(const std::string& scenario) {
     Log("scenario " + scenario);
     if (scenario == "main-throw") throw std::runtime_error("main failed!");
-    if (scenario == "main-av") *static_cast<volatile int*>(nullptr) = 0;
+    if (scenario == "main-av") *Nowhere() = 0;
     if (scenario == "divide-by-zero") Log(std::to_string(Divide(0)));
     if (scenario == "illegal-instruction") __builtin_trap();
     if (scenario == "breakpoint") __asm__ volatile("int3");

@@ -2,8 +2,10 @@
 #include <stdio.h>
 #include <string.h>
 
+/* Unknown to the compiler, so that the write stays a real write rather than a trap. */
+int* volatile nowhere = 0;
+
 int main(int argc, char** argv) {
-    volatile int* nowhere = 0;
     if (argc > 1 && strcmp(argv[1], "fault") == 0) *nowhere = 1;
     puts("no fault");
     return 0;
