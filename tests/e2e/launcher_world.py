@@ -152,6 +152,8 @@ class LauncherWorld:
         log = self.work / f"{tag}.log"
         out, err, inp = (self.work / f"{tag}.{kind}" for kind in ("out", "err", "in"))
         runner_arguments = [str(self.stand_ins / "runner.exe"), "--stderr", windows_path(err)]
+        # The runner gives up a little before the caller does, so that it can still report.
+        runner_arguments += ["--timeout", str(max(60, timeout - 30) * 1000)]
         runner_arguments += ["--stdout", windows_path(out)] if stdout else ["--no-stdout"]
         if stdin_text is not None:
             inp.write_bytes(stdin_text)
