@@ -153,6 +153,10 @@ class WinePrefix:
         if getattr(self, "_keeper", None) is None:
             self._keeper = subprocess.Popen([self.loader, "cmd.exe"], env=self.env, stdin=subprocess.PIPE,
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            # One short 64-bit program to its end: the server and the services are up before
+            # anything else starts (a 32-bit program started meanwhile under emulation could
+            # end at once, without a word).
+            self.run_quietly(["cmd.exe", "/c", "exit", "0"], timeout=600)
 
     def stop(self):
         keeper = getattr(self, "_keeper", None)
