@@ -133,4 +133,10 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
     return out;
 }
 
+std::u16string_view TrimControlsAndBlanks(std::u16string_view text) {
+    while (!text.empty() && text.front() <= 32) text.remove_prefix(1);
+    while (!text.empty() && text.back() <= 32) text.remove_suffix(1);
+    return text;
+}
+
 }  // namespace brevant

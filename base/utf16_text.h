@@ -40,4 +40,7 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
 
 std::u16string DecimalText(std::int64_t number);
 
+// Without the units 0 to 32 (controls and blanks) at both ends.
+std::u16string_view TrimControlsAndBlanks(std::u16string_view text);
+
 }  // namespace brevant

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "crashreport/core/crash_settings_interfaces.h"
 #include "crashreport/core/exception_kinds.h"
@@ -94,6 +95,30 @@ void AssignThreadName(std::uint32_t threadId, const std::u16string& name);
 
 // The bug report of the running process, without any exception.
 std::u16string CurrentStateReport();
+
+// Report plug-ins: a named text in every report, as a header field (isSection false) or as a
+// section of its own, made when the report is built; an empty text adds nothing. The
+// "Plugins" setting ("|"-separated names) selects the plug-ins a report uses and their order.
+using TBugReportPluginA = std::string (*)();
+using TBugReportPluginW = std::u16string (*)();
+using TBugReportPluginExA = std::string (*)(ICrashException* exc);
+using TBugReportPluginExW = std::u16string (*)(ICrashException* exc);
+struct ReportPluginCallbacks {
+    TBugReportPluginA a = nullptr;
+    TBugReportPluginW w = nullptr;
+    TBugReportPluginExA exA = nullptr;
+    TBugReportPluginExW exW = nullptr;
+};
+void AddReportPlugin(std::u16string_view name, std::u16string_view description, TBugReportPluginA callback,
+                     bool isSection);
+void AddReportPlugin(std::u16string_view name, std::u16string_view description, TBugReportPluginW callback,
+                     bool isSection);
+void AddReportPlugin(std::u16string_view name, std::u16string_view description, TBugReportPluginExA callback,
+                     bool isSection);
+void AddReportPlugin(std::u16string_view name, std::u16string_view description, TBugReportPluginExW callback,
+                     bool isSection);
+// Removes the first plug-in of exactly that name.
+void RemoveReportPlugin(std::u16string_view name);
 
 // The settings of the program's own module; its setters change what the crash reporter does.
 ICrashModuleSettings* MainSettings();

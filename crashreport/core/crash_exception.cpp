@@ -74,7 +74,15 @@ void CrashException::SetExceptMessage(const std::u16string& message) {
 }
 
 std::uint32_t CrashException::GetCallstackCrc(int index) {
-    return index >= 0 && index < 3 ? callstackCrc_[index] : 0;
+    BugReport* report = Report();
+    return report ? report->GetCallstackCrc(index) : 0;
+}
+
+BugReport* CrashException::Report() {
+    std::call_once(reportOnce_, [this] {
+        if (ReportPlatform* platform = TheReportPlatform()) report_ = std::make_unique<BugReport>(*this, *platform);
+    });
+    return report_.get();
 }
 
 std::recursive_mutex& BugReportCallbackLock() {
@@ -83,7 +91,20 @@ std::recursive_mutex& BugReportCallbackLock() {
 }
 
 std::u16string CrashException::GetBugReport() {
+    if (BugReport* report = Report()) return report->GetBugReport(true, kWaitForever);
+    std::uint64_t count = 0;
+    return CachedReportText(count);
+}
+
+std::u16string CrashException::CurrentReportText() {
+    if (BugReport* report = Report()) return report->GetBugReport(false, 0);
+    std::uint64_t count = 0;
+    return CachedReportText(count);
+}
+
+std::u16string CrashException::CachedReportText(std::uint64_t& changeCount) {
     std::lock_guard guard(textLock_);
+    changeCount = changeCount_;
     return bugReport_;
 }
 
@@ -108,7 +129,7 @@ void CrashException::RegisterBugReportCallback(BugReportCallback callback, bool 
         callbacks_.push_back({callback, critical});
         multiThreadedComplete_ = true;
     }
-    callback(complete_, GetBugReport(), this);
+    callback(complete_, CurrentReportText(), this);
 }
 
 void CrashException::UnregisterBugReportCallback(BugReportCallback callback) {
@@ -136,7 +157,7 @@ void CrashException::FireReportChange() {
         copy = callbacks_;
     }
     if (copy.empty()) return;
-    const std::u16string text = GetBugReport();
+    const std::u16string text = CurrentReportText();
     for (const RegisteredCallback& registered : copy) {
         try {
             registered.callback(complete_, text, this);

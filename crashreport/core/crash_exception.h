@@ -3,11 +3,13 @@
 // module's, its phase, the filter results and (once the report exists) its report.
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "crashreport/core/bug_report.h"
 #include "crashreport/core/crash_settings.h"
 #include "crashreport/core/exception_filters.h"
 #include "crashreport/crash_reporter.h"
@@ -49,7 +51,7 @@ struct CrashExceptionFacts {
     std::vector<InnerExceptionInfo> inner;  // newest first
 };
 
-class CrashException final : public CrashSettings, public ICrashException {
+class CrashException final : public CrashSettings, public ICrashException, public ExceptionFieldsOwner {
 public:
     // Creates the exception for the settings' module and applies the filters.
     static RefPtr<CrashException> Create(SettingsHost& host, ModuleHandle module, CrashExceptionFacts facts);
@@ -85,9 +87,14 @@ public:
     // Called by the parts that build the report when they changed it: drops the cached text
     // (counting the change) and tells the callbacks, or only notes the change while updating.
     void ReportModified();
+    void SetModified() override { ReportModified(); }
     // The change counter: a text built while it moved is handed out but not cached.
     std::uint64_t ReportChangeCount();
+    std::u16string CachedReportText(std::uint64_t& changeCount);
     void CacheReportText(const std::u16string& text, std::uint64_t countAtStart);
+    // The exception's report, made on first use; null where no report can be built.
+    BugReport* Report();
+    void MarkReportComplete() { complete_ = true; }
     bool GetCreateBugReport() override { return filters_.createBugReport; }
     void SetCreateBugReport(bool value) override { filters_.createBugReport = value; }
     bool GetCreateScreenShot() override { return filters_.createScreenShot; }
@@ -126,12 +133,15 @@ private:
     std::atomic<bool> canContinue_;
     FilterResult filters_;
     bool appendScreenShot_ = false;
-    bool complete_ = false;
+    std::atomic<bool> complete_{false};
+    std::once_flag reportOnce_;
+    std::unique_ptr<BugReport> report_;
     bool mailWasSent_ = false;
     std::atomic<std::int32_t> firstCompleteCallback_{-1};
     std::atomic<std::int32_t> firstAutoSave_{-1};
-    std::uint32_t callstackCrc_[3] = {0, 0, 0};
     void FireReportChange();
+    // The report as far as it is made, without waiting for its completion.
+    std::u16string CurrentReportText();
 
     std::mutex textLock_;
     std::u16string cachedClass_, cachedMessage_, bugReport_;

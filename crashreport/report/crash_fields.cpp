@@ -3,21 +3,9 @@
 #include <algorithm>
 
 #include "base/reporter_case.h"
+#include "base/utf16_text.h"
 
 namespace brevant::crashreport {
-namespace {
-
-bool IsTrimmed(char16_t unit) {
-    return unit <= 32;
-}
-
-std::u16string_view TrimControlsAndBlanks(std::u16string_view text) {
-    while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsTrimmed(text.back())) text.remove_suffix(1);
-    return text;
-}
-
-}  // namespace
 
 CrashFields::CrashFields(ExceptionFieldsOwner* exceptionOwner, SettingsFieldsOwner* settingsOwner)
     : exceptionOwner_(exceptionOwner), settingsOwner_(settingsOwner) {}
