@@ -114,6 +114,9 @@ public:
     bool ReportComplete() const { return complete_; }
     bool MailWasSent() const { return mailWasSent_; }
     void SetMailWasSent(bool sent) { mailWasSent_ = sent; }
+    // The report went into the report file by the automatic save.
+    bool MailWasSaved() const { return mailWasSaved_; }
+    void SetMailWasSaved(bool saved) { mailWasSaved_ = saved; }
     // True only on the first call of each.
     bool FirstCompleteCallback() { return ++firstCompleteCallback_ == 0; }
     bool FirstAutoSave() { return ++firstAutoSave_ == 0; }
@@ -137,6 +140,7 @@ private:
     std::once_flag reportOnce_;
     std::unique_ptr<BugReport> report_;
     bool mailWasSent_ = false;
+    bool mailWasSaved_ = false;
     std::atomic<std::int32_t> firstCompleteCallback_{-1};
     std::atomic<std::int32_t> firstAutoSave_{-1};
     void FireReportChange();

@@ -257,10 +257,22 @@ int Divide(int divisor) {
     return 100 / by;
 }
 
+// Stands still (as a hung program would) until the test leaves a stop file, at most a minute.
+__attribute__((noinline)) void HangUntilStopped() {
+    Log("hanging pid=" + std::to_string(GetCurrentProcessId()));
+    const std::string stopFile = logPath + ".stop";
+    for (int waited = 0; waited < 60000; waited += 100) {
+        if (GetFileAttributesA(stopFile.c_str()) != INVALID_FILE_ATTRIBUTES) break;
+        Sleep(100);
+    }
+    Log("hang ended");
+}
+
 void Run(const std::string& scenario) {
     Log("scenario " + scenario);
     if (scenario == "main-throw") throw std::runtime_error("main failed!");
     if (scenario == "main-av") *Nowhere() = 0;
+    if (scenario == "hang") HangUntilStopped();
     if (scenario == "divide-by-zero") Log(std::to_string(Divide(0)));
     if (scenario == "illegal-instruction") __builtin_trap();
     if (scenario == "breakpoint") __asm__ volatile("int3");

@@ -76,10 +76,14 @@ class CrashHosts:
     def run(self, *scenarios, host="crash_host.exe", timeout=300, wait_for=None):
         """Runs the host with the scenarios; wait_for: a log line that a later process (a
         restarted instance) writes, waited for after the first process ended."""
+        return self.run_in(self.folder / host, *scenarios, timeout=timeout, wait_for=wait_for)
+
+    def run_in(self, program, *scenarios, timeout=300, wait_for=None):
+        """The same for a host program at another place (a copy in a folder of its own)."""
         log = self.next_log()
         for stale in (log, Path(str(log) + ".restarted")):
             stale.unlink(missing_ok=True)
-        completed = self.prefix.run_with_output_file([str(self.folder / host), windows_path(log)] + list(scenarios),
+        completed = self.prefix.run_with_output_file([str(program), windows_path(log)] + list(scenarios),
                                                      Path(str(log) + ".out"), timeout=timeout)
         if wait_for is not None:
             deadline = time.monotonic() + timeout

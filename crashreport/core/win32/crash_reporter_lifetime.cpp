@@ -14,6 +14,7 @@
 #include "crashreport/core/win32/thread_hooks.h"
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/core/win32/user32_functions.h"
+#include "crashreport/core/win32/win32_report_platform.h"
 
 namespace brevant::crashreport {
 
@@ -42,6 +43,7 @@ void StartCrashReporter() {
         state = CrashReporterState::attached;
         if (!settings->Enabled()) return;
         InstallInterception();
+        InstallReportPlatform();
         StartHandlingThread();
         if (LoadedUser32()) RegisterSyncCallHandler();
         InstallThreadHooks();

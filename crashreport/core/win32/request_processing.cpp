@@ -10,6 +10,7 @@
 #include "crashreport/core/win32/exception_objects.h"
 #include "crashreport/core/win32/message_window.h"
 #include "crashreport/core/win32/raise_records.h"
+#include "crashreport/core/win32/report_file_saving.h"
 #include "crashreport/core/win32/settings_lookup.h"
 #include "crashreport/core/win32/shared_object_security.h"
 #include "crashreport/core/win32/sync_call.h"
@@ -71,6 +72,11 @@ private:
     std::vector<std::pair<DWORD, HANDLE>> paused_;
 };
 
+void AutoSaveOnce(CrashException& exc) {
+    if (!exc.GetAutoSave() || !exc.GetCreateBugReport() || !exc.FirstAutoSave()) return;
+    if (SaveReportFile(u"", exc.GetBugReport(), exc, true)) exc.SetMailWasSaved(true);
+}
+
 class Win32HandlingPlatform final : public HandlingPlatform {
 public:
     std::int64_t Now() override { return SecondsSince1601(); }
@@ -79,9 +85,15 @@ public:
     void PauseOtherThreads(std::uint32_t keepRunning) override { paused_.Pause(keepRunning); }
     void ResumeOtherThreads() override { paused_.Resume(); }
     void ResetFreezeWatch() override {}
-    // The screenshot and the report text come with their own parts; until then nothing is made.
+    // The screenshot comes with its own part; until then nothing is made.
     void CaptureScreenShot(CrashException&) override {}
-    void StartBugReport(CrashException&) override {}
+    // Fills what is cheap now; the stacks and lists are completed in a thread of their own.
+    void StartBugReport(CrashException& exc) override {
+        if (BugReport* report = exc.Report()) {
+            report->GetBugReportHeader();
+            report->GetBugReportSections();
+        }
+    }
     bool CallOnMainThread(TFireHandlersParams& params, bool resumeMainThread) override {
         const bool released = resumeMainThread && paused_.ResumeMain();
         const bool answered = CallHandlersOnMainThread(params);
@@ -91,8 +103,8 @@ public:
     // The exception box will present the exception here. Until it exists nothing is shown, so
     // the decision is the automatic one, as for a box that shows nothing.
     bool Show(CrashException&) override { return false; }
-    // Saving and sending after the decision belong to the report's delivery.
-    void FinishHandling(CrashException&, bool) override {}
+    // The report is saved once, whatever the decision; sending comes with the report's delivery.
+    void FinishHandling(CrashException& exc, bool) override { AutoSaveOnce(exc); }
     void TerminateWithExitCode() override { crashreport::TerminateWithExitCode(); }
     void RestartProcess() override { crashreport::RestartProcess(nullptr); }
     bool IsConsoleProgram() override { return ExecutableIsConsoleProgram(); }
