@@ -38,7 +38,7 @@ void AddLineTables(SymbolTable& table, const std::vector<std::uint32_t>& breakpo
         const std::uint32_t unit = units.Of(locations[index].file);
         const std::int32_t line = locations[index].line;
         // A row is a stretch of one line of one unit; a segment a stretch of one unit.
-        if (lastLine != std::pair(unit, line)) table.lines.push_back(LineRow{breakpoints[index], line});
+        if (lastLine != std::pair(unit, line)) table.lines.push_back(LineRow{breakpoints[index], line, unit});
         if (lastUnit != unit) table.segments.push_back(Segment{breakpoints[index], unit});
         lastLine = std::pair(unit, line);
         lastUnit = unit;
