@@ -9,7 +9,7 @@ namespace brevant::symbols {
 
 struct CodeAddressInfo {
     std::u16string moduleName;  // file name without folder; empty when no module holds it
-    std::u16string unitName;  // of the file that holds the line: a header for inlined code
+    std::u16string unitName;    // of the file that holds the line: a header for inlined code
     std::int32_t line = 0;
     std::uintptr_t functionStart = 0;
     std::u16string functionName;

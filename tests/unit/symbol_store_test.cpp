@@ -21,8 +21,8 @@ SymbolTable SampleTable() {
     table.symbols = {{0x1000, "Start", 0}, {0x1100, "Helper(int)", 1}, {0x1800, "Tail", kNoUnit}};
     // Start holds inlined header code at 0x1020; a row at 0x1040 has a line but no file, and
     // the row at 0x1140 names a file but has no line.
-    table.lines = {{0x1000, 10, 0}, {0x1010, 11, 0},        {0x1020, 288, 2},    {0x1030, 12, 0},
-                   {0x1040, 13, kNoUnit}, {0x1100, 200, 1}, {0x1140, 0, 1}, {0x2000, 0, kNoUnit}};
+    table.lines = {{0x1000, 10, 0},       {0x1010, 11, 0},  {0x1020, 288, 2}, {0x1030, 12, 0},
+                   {0x1040, 13, kNoUnit}, {0x1100, 200, 1}, {0x1140, 0, 1},   {0x2000, 0, kNoUnit}};
     table.segments = {{0x1000, 0}, {0x1100, 1}, {0x1140, kNoUnit}};
     table.debugInfo = "sample build";
     return table;
@@ -42,14 +42,14 @@ TEST(SymbolStoreTest, AnswersEachAddressFromTheRowsAndSymbolsAtOrBeforeIt) {
         std::uint32_t lineEnd;
     };
     const Case cases[] = {
-        {0x0FFF, false, 0, "", "", "", 0, 0},                             // before the code
-        {0x1000, true, 0x1000, "Start", "main", "main", 10, 0x1010},      // first byte
-        {0x100F, true, 0x1000, "Start", "main", "main", 10, 0x1010},      // last byte of a row
-        {0x1010, true, 0x1000, "Start", "main", "main", 11, 0x1020},      //
+        {0x0FFF, false, 0, "", "", "", 0, 0},                                  // before the code
+        {0x1000, true, 0x1000, "Start", "main", "main", 10, 0x1010},           // first byte
+        {0x100F, true, 0x1000, "Start", "main", "main", 10, 0x1010},           // last byte of a row
+        {0x1010, true, 0x1000, "Start", "main", "main", 11, 0x1020},           //
         {0x1020, true, 0x1000, "Start", "main", "std_function", 288, 0x1030},  // inlined header code
         {0x102F, true, 0x1000, "Start", "main", "std_function", 288, 0x1030},  //
-        {0x1030, true, 0x1000, "Start", "main", "main", 12, 0x1040},      // back in the function's file
-        {0x1040, true, 0x1000, "Start", "main", "main", 13, 0x1100},      // a line without file: the segment's
+        {0x1030, true, 0x1000, "Start", "main", "main", 12, 0x1040},           // back in the function's file
+        {0x1040, true, 0x1000, "Start", "main", "main", 13, 0x1100},           // a line without file: the segment's
         {0x1100, true, 0x1100, "Helper(int)", "vector", "vector", 200, 0x1140},
         {0x113F, true, 0x1100, "Helper(int)", "vector", "vector", 200, 0x1140},
         {0x1140, true, 0x1100, "Helper(int)", "vector", "", 0, 0},  // no line: the segment's unit
@@ -81,10 +81,10 @@ TEST(SymbolStoreTest, FindsPublicSymbolsByUnitAndName) {
     const Case cases[] = {
         {"vector", "Helper(int)", 0x1100},
         {"main", "Start", 0x1000},
-        {"", "Tail", 0x1800},                   // a symbol without unit is found with an empty unit
-        {"main", "Helper(int)", std::nullopt},  // right name, wrong unit
+        {"", "Tail", 0x1800},                     // a symbol without unit is found with an empty unit
+        {"main", "Helper(int)", std::nullopt},    // right name, wrong unit
         {"std_function", "Start", std::nullopt},  // inlined lines do not move a function to their unit
-        {"vector", "Helper", std::nullopt},     // names must match whole
+        {"vector", "Helper", std::nullopt},       // names must match whole
     };
     const SymbolStore store = OpenSample();
     for (const Case& c : cases) {

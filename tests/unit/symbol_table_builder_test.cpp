@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "symbols/store_writer.h"
+#include "symbols/symbol_store.h"
 #include "tools/symbol_store_packer/symbol_table_builder.h"
 
 namespace brevant::symbols {
@@ -28,10 +32,15 @@ TEST(SymbolTableBuilderTest, MergesEqualLocationsAndSplitsAtEveryChangeOfUnitOrL
     };
     const SymbolTable table = BuildSymbolTable({}, breakpoints, locations, kCode, "info");
     EXPECT_EQ(table.units, (std::vector<std::string>{"main", "vector"}));
-    std::vector<std::pair<std::uint32_t, std::int32_t>> lines;
-    for (const LineRow& row : table.lines) lines.emplace_back(row.start, row.line);
-    EXPECT_EQ(lines, (std::vector<std::pair<std::uint32_t, std::int32_t>>{
-                         {0x1000, 10}, {0x1020, 10}, {0x1030, 12}, {0x1040, 0}, {0x1050, 0}, {0x2000, 0}}));
+    // Each row names the unit of its own file.
+    std::vector<std::tuple<std::uint32_t, std::int32_t, std::uint32_t>> lines;
+    for (const LineRow& row : table.lines) lines.emplace_back(row.start, row.line, row.unit);
+    EXPECT_EQ(lines, (std::vector<std::tuple<std::uint32_t, std::int32_t, std::uint32_t>>{{0x1000, 10, 0},
+                                                                                          {0x1020, 10, 1},
+                                                                                          {0x1030, 12, 1},
+                                                                                          {0x1040, 0, kNoUnit},
+                                                                                          {0x1050, 0, 0},
+                                                                                          {0x2000, 0, kNoUnit}}));
     std::vector<std::pair<std::uint32_t, std::uint32_t>> segments;
     for (const Segment& segment : table.segments) segments.emplace_back(segment.start, segment.unit);
     EXPECT_EQ(segments, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{
@@ -54,6 +63,43 @@ TEST(SymbolTableBuilderTest, KeepsOneCodeSymbolPerAddressPreferringGlobalOnes) {
     EXPECT_EQ(table.units[table.symbols[0].unit], "a");
     EXPECT_EQ(table.symbols[1].name, "helper");
     EXPECT_EQ(table.units[table.symbols[1].unit], "b");
+}
+
+TEST(SymbolTableBuilderTest, InlinedHeaderCodeIsNamedWithTheHeaderWhileTheFunctionKeepsItsUnit) {
+    const std::vector<NmSymbol> symbols{{0x401000, 'T', "brevant::IniFile::Read()"},
+                                        {0x401040, 't', "std::_Function_base::_M_invoke()"}};
+    const std::vector<std::uint32_t> breakpoints{0x1000, 0x1010, 0x1020, 0x1030, 0x1040};
+    const std::vector<SourceLocation> locations{
+        {"/src/launcher/ini_file.cpp", 40},
+        {"/usr/include/c++/bits/std_function.h", 288},  // inlined into Read
+        {"/src/launcher/ini_file.cpp", 41},
+        {"/src/launcher/ini_file.cpp", 0},
+        {"/usr/include/c++/bits/std_function.h", 290},
+    };
+    const auto store = SymbolStore::Open(WriteStore(BuildSymbolTable(symbols, breakpoints, locations, kCode, "")));
+    ASSERT_TRUE(store);
+    struct Case {
+        std::uint32_t address;
+        std::string_view unit;
+        std::int32_t line;
+        std::string_view functionUnit;
+    };
+    const Case cases[] = {
+        {0x1000, "ini_file", 40, "ini_file"},          {0x100F, "ini_file", 40, "ini_file"},
+        {0x1010, "std_function", 288, "ini_file"},     {0x101F, "std_function", 288, "ini_file"},
+        {0x1020, "ini_file", 41, "ini_file"},          {0x1030, "ini_file", 0, "ini_file"},
+        {0x1040, "std_function", 290, "std_function"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        EXPECT_EQ(store->UnitAt(c.address), c.unit);
+        EXPECT_EQ(store->LineAtAddress(c.address).line, c.line);
+        ASSERT_TRUE(store->PublicSymbolAt(c.address));
+        EXPECT_EQ(store->PublicSymbolAt(c.address)->unit, c.functionUnit);
+    }
+    EXPECT_EQ(store->FindPublicSymbol("ini_file", "brevant::IniFile::Read()"), 0x1000u);
+    EXPECT_FALSE(store->FindPublicSymbol("std_function", "brevant::IniFile::Read()"));
+    EXPECT_EQ(store->FindPublicSymbol("std_function", "std::_Function_base::_M_invoke()"), 0x1040u);
 }
 
 }  // namespace
