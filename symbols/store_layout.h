@@ -5,7 +5,8 @@
 //               counts, string pool size, offset of the debug information text
 //   units       one string offset each
 //   symbols     start, name string offset, unit index (kNoUnit when none), by start
-//   lines       start, line (0 or less: no line), by start
+//   lines       start, line (0 or less: no line), unit index of the file that holds the
+//               line (kNoUnit when none), by start
 //   segments    start, unit index, by start
 //   strings     NUL-terminated UTF-8 texts; the pool ends with a NUL
 //
@@ -16,7 +17,7 @@
 namespace brevant::symbols::layout {
 
 inline constexpr std::uint32_t kMagic = 0x4D595342;  // "BSYM"
-inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::uint32_t kVersion = 2;
 
 enum HeaderField : std::uint32_t {
     kMagicField,
@@ -35,7 +36,7 @@ enum HeaderField : std::uint32_t {
 inline constexpr std::uint32_t kHeaderSize = kHeaderFieldCount * 4;
 inline constexpr std::uint32_t kUnitRecordSize = 4;
 inline constexpr std::uint32_t kSymbolRecordSize = 12;
-inline constexpr std::uint32_t kLineRecordSize = 8;
+inline constexpr std::uint32_t kLineRecordSize = 12;
 inline constexpr std::uint32_t kSegmentRecordSize = 8;
 
 }  // namespace brevant::symbols::layout

@@ -44,6 +44,7 @@ std::vector<std::uint8_t> WriteStore(const SymbolTable& table) {
     for (const LineRow& row : table.lines) {
         AppendU32(records, row.start);
         AppendU32(records, static_cast<std::uint32_t>(row.line));
+        AppendU32(records, row.unit);
     }
     for (const Segment& segment : table.segments) {
         AppendU32(records, segment.start);

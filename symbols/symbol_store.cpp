@@ -72,6 +72,9 @@ bool SymbolStore::RecordsAreValid() const {
         const std::uint8_t* record = Record(symbolsOffset_, kSymbolRecordSize, index);
         if (ReadU32(record + 4) >= poolSize_ || !validUnit(ReadU32(record + 8))) return false;
     }
+    for (std::uint32_t index = 0; index < lineCount_; ++index) {
+        if (!validUnit(ReadU32(Record(linesOffset_, kLineRecordSize, index) + 8))) return false;
+    }
     for (std::uint32_t index = 0; index < segmentCount_; ++index) {
         if (!validUnit(ReadU32(Record(segmentsOffset_, kSegmentRecordSize, index) + 4))) return false;
     }
@@ -136,22 +139,34 @@ std::optional<SymbolAt> SymbolStore::PublicSymbolAt(std::uint32_t address) const
     return SymbolByIndex(static_cast<std::size_t>(index));
 }
 
+std::optional<std::size_t> SymbolStore::LineRowWithLineAt(std::uint32_t address) const {
+    if (address < codeStart_ || address >= codeEnd_) return std::nullopt;
+    const std::ptrdiff_t index = LastAtOrBefore(linesOffset_, kLineRecordSize, lineCount_, address);
+    // Past the last row nothing is known; a row without a line says so explicitly.
+    if (index < 0 || static_cast<std::size_t>(index) + 1 >= lineCount_) return std::nullopt;
+    const std::uint8_t* record = Record(linesOffset_, kLineRecordSize, static_cast<std::size_t>(index));
+    if (static_cast<std::int32_t>(ReadU32(record + 4)) <= 0) return std::nullopt;
+    return static_cast<std::size_t>(index);
+}
+
 std::string_view SymbolStore::UnitAt(std::uint32_t address) const {
     if (address < codeStart_ || address >= codeEnd_) return {};
+    // A line is named with the file that holds it, which for inlined code is not the
+    // function's own unit; only code without a line falls back to its segment.
+    if (const auto row = LineRowWithLineAt(address)) {
+        const std::uint32_t unit = ReadU32(Record(linesOffset_, kLineRecordSize, *row) + 8);
+        if (unit != kNoUnit) return UnitName(unit);
+    }
     const std::ptrdiff_t index = LastAtOrBefore(segmentsOffset_, kSegmentRecordSize, segmentCount_, address);
     if (index < 0) return {};
     return UnitName(ReadU32(Record(segmentsOffset_, kSegmentRecordSize, static_cast<std::size_t>(index)) + 4));
 }
 
 LineAt SymbolStore::LineAtAddress(std::uint32_t address) const {
-    if (address < codeStart_ || address >= codeEnd_) return {};
-    const std::ptrdiff_t index = LastAtOrBefore(linesOffset_, kLineRecordSize, lineCount_, address);
-    // Past the last row nothing is known; a row without a line says so explicitly.
-    if (index < 0 || static_cast<std::size_t>(index) + 1 >= lineCount_) return {};
-    const std::uint8_t* record = Record(linesOffset_, kLineRecordSize, static_cast<std::size_t>(index));
-    const auto line = static_cast<std::int32_t>(ReadU32(record + 4));
-    if (line <= 0) return {};
-    return LineAt{line, ReadU32(record), ReadU32(record + kLineRecordSize)};
+    const auto row = LineRowWithLineAt(address);
+    if (!row) return {};
+    const std::uint8_t* record = Record(linesOffset_, kLineRecordSize, *row);
+    return LineAt{static_cast<std::int32_t>(ReadU32(record + 4)), ReadU32(record), ReadU32(record + kLineRecordSize)};
 }
 
 std::optional<std::uint32_t> SymbolStore::FindPublicSymbol(std::string_view unit, std::string_view name) const {

@@ -36,6 +36,8 @@ public:
 
     // The public symbol at or before the address.
     std::optional<SymbolAt> PublicSymbolAt(std::uint32_t address) const;
+    // The unit of the file that holds the address's line; without a line, the unit of the
+    // code's segment. The function's own unit is PublicSymbolAt(...).unit.
     std::string_view UnitAt(std::uint32_t address) const;
     LineAt LineAtAddress(std::uint32_t address) const;
     std::optional<std::uint32_t> FindPublicSymbol(std::string_view unit, std::string_view name) const;
@@ -52,6 +54,8 @@ private:
     std::string_view Text(std::uint32_t offset) const;
     std::string_view UnitName(std::uint32_t unit) const;
     const std::uint8_t* Record(std::uint32_t tableOffset, std::uint32_t recordSize, std::size_t index) const;
+    // The row that gives the address its line; nothing when the address has no line.
+    std::optional<std::size_t> LineRowWithLineAt(std::uint32_t address) const;
     // Index of the last record whose start is at or before the address, or -1.
     std::ptrdiff_t LastAtOrBefore(std::uint32_t tableOffset, std::uint32_t recordSize, std::size_t count,
                                   std::uint32_t address) const;

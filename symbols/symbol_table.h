@@ -17,9 +17,12 @@ struct PublicSymbol {
 };
 
 // A line row covers its address up to the next row; a line of 0 marks a stretch without one.
+// Inlined header code and included sources put lines of other files into a function, so
+// each row names the unit (file without folder and extension) that holds its line.
 struct LineRow {
     std::uint32_t start = 0;
     std::int32_t line = 0;
+    std::uint32_t unit = kNoUnit;  // index into SymbolTable::units
 };
 
 // A segment says which unit the code from its start up to the next segment belongs to.

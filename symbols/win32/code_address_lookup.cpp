@@ -49,7 +49,7 @@ std::int32_t LineAtAddress(std::uintptr_t address, LineCache& cache) {
 std::u16string ProcNameAtAddress(std::uintptr_t address) {
     const auto symbol = PublicSymbolAt(address);
     if (!symbol || symbol->start != address) return {};
-    const std::u16string unit = UnitAt(address);
+    const std::u16string& unit = symbol->unit;
     std::u16string text = unit.empty() ? symbol->name : unit + u"." + symbol->name;
     if (text.find(u'%') != std::u16string::npos) text += u" (" + ModuleFileName(ModuleOfAddress(address)) + u")";
     return text;

@@ -9,7 +9,7 @@ namespace brevant::symbols {
 
 struct CodeAddressInfo {
     std::u16string moduleName;  // file name without folder; empty when no module holds it
-    std::u16string unitName;
+    std::u16string unitName;    // of the file that holds the line: a header for inlined code
     std::int32_t line = 0;
     std::uintptr_t functionStart = 0;
     std::u16string functionName;
@@ -28,8 +28,9 @@ struct LineCache {
 };
 std::int32_t LineAtAddress(std::uintptr_t address, LineCache& cache);
 
-// For the start of a public symbol: "unit.function" ("function" when the unit is unknown),
-// with " (module)" appended when the text holds a "%"; otherwise empty.
+// For the start of a public symbol: "unit.function" with the function's own unit ("function"
+// when the unit is unknown), with " (module)" appended when the text holds a "%"; otherwise
+// empty.
 std::u16string ProcNameAtAddress(std::uintptr_t address);
 
 }  // namespace brevant::symbols

@@ -82,7 +82,8 @@ std::optional<PublicSymbolInfo> PublicSymbolAt(std::uintptr_t address) {
     if (!placement.store) return std::nullopt;
     const auto symbol = placement.store->PublicSymbolAt(placement.offset);
     if (!symbol) return std::nullopt;
-    return PublicSymbolInfo{reinterpret_cast<std::uintptr_t>(placement.module) + symbol->start, FromUtf8(symbol->name)};
+    return PublicSymbolInfo{reinterpret_cast<std::uintptr_t>(placement.module) + symbol->start, FromUtf8(symbol->name),
+                            FromUtf8(symbol->unit)};
 }
 
 std::u16string UnitAt(std::uintptr_t address) {

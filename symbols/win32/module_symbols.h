@@ -19,10 +19,12 @@ const SymbolStore* ModuleSymbolStore(const void* module);
 struct PublicSymbolInfo {
     std::uintptr_t start = 0;
     std::u16string name;
+    std::u16string unit;  // the function's own unit, which inlined lines inside it may not share
 };
 
 bool ModuleHasSymbols(const void* module);
 std::optional<PublicSymbolInfo> PublicSymbolAt(std::uintptr_t address);
+// The unit of the file that holds the address's line (a header for inlined code).
 std::u16string UnitAt(std::uintptr_t address);
 // The source line of the address; 0 when none.
 std::int32_t SourceLineAt(std::uintptr_t address);

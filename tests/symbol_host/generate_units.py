@@ -62,6 +62,7 @@ int Entry{unit}(int value) {{
     total += RunWorker(worker, total);
     total += static_cast<int>(Accumulate<long>(total, {unit}));
     auto twice = [total](int extra) {{ return total * 2 + extra; }};
+    total += CallThrough([total](int extra) {{ return total - extra * {unit + 2}; }}, {unit});
     return twice({unit});
 }}
 

@@ -1,6 +1,8 @@
 #pragma once
-// Inline, template and virtual functions shared by the units of the symbol lookup host:
-// their code lands in many units but its lines belong to this header.
+// Inline, template, virtual and std::function code shared by the units of the symbol lookup
+// host: their code lands in many units but its lines belong to this header or the library's.
+
+#include <functional>
 
 namespace host {
 
@@ -27,6 +29,12 @@ public:
 
 __attribute__((noinline)) inline int RunWorker(const Worker& worker, int value) {
     return worker.Work(value) + Clamp(value, 0, 10);
+}
+
+// The library's std::function handlers are emitted in each unit that calls through one, and
+// their lines are the library header's.
+__attribute__((noinline)) inline int CallThrough(const std::function<int(int)>& call, int value) {
+    return call(value);
 }
 
 }  // namespace host

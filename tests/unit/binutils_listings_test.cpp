@@ -36,6 +36,24 @@ TEST(BinutilsListingsTest, ReadsTheAddressOfEveryLineRowAndSequenceEnd) {
     EXPECT_EQ(rows, (std::vector<std::uint64_t>{0x140001000, 0x140001000, 0x14000101b, 0x14002f430, 0, 0x140002000}));
 }
 
+TEST(BinutilsListingsTest, ReadsTheFileAndLineOfEveryLineRow) {
+    const auto rows = ParseLineTableRows(
+        "/usr/lib/gcc/x86_64-w64-mingw32/12-posix/include/c++/bits/std_function.h:\n"
+        "std_function.h                               288         0x140036bb0               x\n"
+        "ini_file.cpp                                  63         0x140036bbb       1\n"
+        "stl_vector.h                                   -         0x14002f430\n"
+        "my file.cpp                                   12         0x140002000               x\n");
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].file, "std_function.h");
+    EXPECT_EQ(rows[0].line, 288);
+    EXPECT_EQ(rows[0].address, 0x140036bb0u);
+    EXPECT_EQ(rows[1].file, "ini_file.cpp");
+    EXPECT_EQ(rows[1].line, 63);
+    EXPECT_EQ(rows[2].line, 0);  // a sequence end
+    EXPECT_EQ(rows[3].file, "my file.cpp");
+    EXPECT_EQ(rows[3].line, 12);
+}
+
 TEST(BinutilsListingsTest, ReadsUnitRangesWithoutTheirTerminators) {
     const auto ranges = ParseArangesListing(
         "  Length:                   44\n"

@@ -17,9 +17,12 @@ SymbolTable SampleTable() {
     SymbolTable table;
     table.codeStart = 0x1000;
     table.codeEnd = 0x2000;
-    table.units = {"main", "vector"};
+    table.units = {"main", "vector", "std_function"};
     table.symbols = {{0x1000, "Start", 0}, {0x1100, "Helper(int)", 1}, {0x1800, "Tail", kNoUnit}};
-    table.lines = {{0x1000, 10}, {0x1010, 11}, {0x1100, 200}, {0x1140, 0}, {0x2000, 0}};
+    // Start holds inlined header code at 0x1020; a row at 0x1040 has a line but no file, and
+    // the row at 0x1140 names a file but has no line.
+    table.lines = {{0x1000, 10, 0},       {0x1010, 11, 0},  {0x1020, 288, 2}, {0x1030, 12, 0},
+                   {0x1040, 13, kNoUnit}, {0x1100, 200, 1}, {0x1140, 0, 1},   {0x2000, 0, kNoUnit}};
     table.segments = {{0x1000, 0}, {0x1100, 1}, {0x1140, kNoUnit}};
     table.debugInfo = "sample build";
     return table;
@@ -34,20 +37,24 @@ TEST(SymbolStoreTest, AnswersEachAddressFromTheRowsAndSymbolsAtOrBeforeIt) {
         std::uint32_t address;
         bool hasSymbol;
         std::uint32_t start;
-        std::string_view name, unit;
+        std::string_view name, functionUnit, unit;
         std::int32_t line;
         std::uint32_t lineEnd;
     };
     const Case cases[] = {
-        {0x0FFF, false, 0, "", "", 0, 0},                     // before the code
-        {0x1000, true, 0x1000, "Start", "main", 10, 0x1010},  // first byte
-        {0x100F, true, 0x1000, "Start", "main", 10, 0x1010},  // last byte of a row
-        {0x1010, true, 0x1000, "Start", "main", 11, 0x1100},
-        {0x1100, true, 0x1100, "Helper(int)", "vector", 200, 0x1140},
-        {0x113F, true, 0x1100, "Helper(int)", "vector", 200, 0x1140},
-        {0x1140, true, 0x1100, "Helper(int)", "", 0, 0},  // a stretch without lines
-        {0x1FFF, true, 0x1800, "Tail", "", 0, 0},         // last byte of the code
-        {0x2000, false, 0, "", "", 0, 0},                 // just past the code
+        {0x0FFF, false, 0, "", "", "", 0, 0},                                  // before the code
+        {0x1000, true, 0x1000, "Start", "main", "main", 10, 0x1010},           // first byte
+        {0x100F, true, 0x1000, "Start", "main", "main", 10, 0x1010},           // last byte of a row
+        {0x1010, true, 0x1000, "Start", "main", "main", 11, 0x1020},           //
+        {0x1020, true, 0x1000, "Start", "main", "std_function", 288, 0x1030},  // inlined header code
+        {0x102F, true, 0x1000, "Start", "main", "std_function", 288, 0x1030},  //
+        {0x1030, true, 0x1000, "Start", "main", "main", 12, 0x1040},           // back in the function's file
+        {0x1040, true, 0x1000, "Start", "main", "main", 13, 0x1100},           // a line without file: the segment's
+        {0x1100, true, 0x1100, "Helper(int)", "vector", "vector", 200, 0x1140},
+        {0x113F, true, 0x1100, "Helper(int)", "vector", "vector", 200, 0x1140},
+        {0x1140, true, 0x1100, "Helper(int)", "vector", "", 0, 0},  // no line: the segment's unit
+        {0x1FFF, true, 0x1800, "Tail", "", "", 0, 0},               // last byte of the code
+        {0x2000, false, 0, "", "", "", 0, 0},                       // just past the code
     };
     const SymbolStore store = OpenSample();
     for (const Case& c : cases) {
@@ -57,6 +64,7 @@ TEST(SymbolStoreTest, AnswersEachAddressFromTheRowsAndSymbolsAtOrBeforeIt) {
         if (symbol) {
             EXPECT_EQ(symbol->start, c.start);
             EXPECT_EQ(symbol->name, c.name);
+            EXPECT_EQ(symbol->unit, c.functionUnit);
         }
         EXPECT_EQ(store.UnitAt(c.address), c.unit);
         const LineAt line = store.LineAtAddress(c.address);
@@ -73,9 +81,10 @@ TEST(SymbolStoreTest, FindsPublicSymbolsByUnitAndName) {
     const Case cases[] = {
         {"vector", "Helper(int)", 0x1100},
         {"main", "Start", 0x1000},
-        {"", "Tail", 0x1800},                   // a symbol without unit is found with an empty unit
-        {"main", "Helper(int)", std::nullopt},  // right name, wrong unit
-        {"vector", "Helper", std::nullopt},     // names must match whole
+        {"", "Tail", 0x1800},                     // a symbol without unit is found with an empty unit
+        {"main", "Helper(int)", std::nullopt},    // right name, wrong unit
+        {"std_function", "Start", std::nullopt},  // inlined lines do not move a function to their unit
+        {"vector", "Helper", std::nullopt},       // names must match whole
     };
     const SymbolStore store = OpenSample();
     for (const Case& c : cases) {
@@ -87,9 +96,9 @@ TEST(SymbolStoreTest, FindsPublicSymbolsByUnitAndName) {
 // Offsets of the tables in the sample store, from its header counts.
 struct SampleOffsets {
     std::size_t units = layout::kHeaderSize;
-    std::size_t symbols = units + 2 * layout::kUnitRecordSize;
+    std::size_t symbols = units + 3 * layout::kUnitRecordSize;
     std::size_t lines = symbols + 3 * layout::kSymbolRecordSize;
-    std::size_t segments = lines + 5 * layout::kLineRecordSize;
+    std::size_t segments = lines + 8 * layout::kLineRecordSize;
     std::size_t pool = segments + 3 * layout::kSegmentRecordSize;
 };
 
@@ -116,8 +125,10 @@ TEST(SymbolStoreTest, RefusesDamagedStores) {
         {"two symbols at one address", field(at.symbols + layout::kSymbolRecordSize, 0x1000)},
         {"lines out of order", field(at.lines + 2 * layout::kLineRecordSize, 0x1005)},
         {"segments out of order", field(at.segments + 2 * layout::kSegmentRecordSize, 0x1000)},
-        {"symbol unit out of range", field(at.symbols + 8, 2)},
+        {"symbol unit out of range", field(at.symbols + 8, 3)},
         {"segment unit out of range", field(at.segments + 4, 7)},
+        {"line file one past the units", field(at.lines + 2 * layout::kLineRecordSize + 8, 3)},
+        {"line file far outside the units", field(at.lines + 8, 0x7FFFFFFF)},
         {"symbol name outside the pool", field(at.symbols + 4, 0x10000)},
         {"unit name outside the pool", field(at.units, 0x10000)},
         {"debug information outside the pool", field(4 * layout::kDebugInfoField, 0x10000)},

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "base/utf16_text.h"
 #include "symbols/win32/code_address_lookup.h"
 #include "symbols/win32/module_symbols.h"
 
@@ -68,6 +69,33 @@ TEST_F(ShippedBrevantTest, NamesItsFunctionsUnitsAndLines) {
         EXPECT_EQ(ProcNameAtAddress(*start), c.unit + u"." + c.name);
         EXPECT_EQ(ProcNameAtAddress(*start + 1), u"");
     }
+}
+
+TEST_F(ShippedBrevantTest, NamesInlinedHeaderCodeWithTheHeaderAndItsFunctionWithItsOwnUnit) {
+    const SymbolStore* store = ModuleSymbolStore(module_);
+    ASSERT_NE(store, nullptr);
+    std::size_t inlined = 0;
+    bool handlerInIniFile = false;
+    for (std::size_t index = 0; index + 1 < store->LineCount(); ++index) {
+        const std::uint32_t offset = store->LineRowStart(index);
+        const auto symbol = store->PublicSymbolAt(offset);
+        const std::int32_t line = store->LineAtAddress(offset).line;
+        if (!symbol || symbol->unit.empty() || line <= 0 || store->UnitAt(offset) == symbol->unit) continue;
+        handlerInIniFile |= symbol->unit == "ini_file" && symbol->name.starts_with("std::_Function_handler") &&
+                            store->UnitAt(offset) == "std_function";
+        if (++inlined > 300) continue;  // enough to see the run-time lookups agree
+        SCOPED_TRACE(symbol->name);
+        const CodeAddressInfo info = LookupCodeAddress(Base() + offset);
+        EXPECT_EQ(ToUtf8(info.unitName), store->UnitAt(offset));
+        EXPECT_EQ(info.line, line);
+        EXPECT_EQ(info.functionStart, Base() + symbol->start);
+        const std::u16string procName = ProcNameAtAddress(Base() + symbol->start);
+        EXPECT_EQ(procName.rfind(FromUtf8(symbol->unit) + u"." + FromUtf8(symbol->name), 0), 0u) << ToUtf8(procName);
+    }
+    EXPECT_GT(inlined, 100u);
+    // The ini file reader's std::function handlers are emitted in its unit, but their lines
+    // are the library header's.
+    EXPECT_TRUE(handlerInIniFile);
 }
 
 TEST_F(ShippedBrevantTest, NamesTheEntryPointFromTheImageHeader) {

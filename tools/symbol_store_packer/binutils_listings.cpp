@@ -59,8 +59,8 @@ std::vector<NmSymbol> ParseNmListing(std::string_view listing) {
     return symbols;
 }
 
-std::vector<std::uint64_t> ParseLineListing(std::string_view listing) {
-    std::vector<std::uint64_t> addresses;
+std::vector<LineTableRow> ParseLineTableRows(std::string_view listing) {
+    std::vector<LineTableRow> rows;
     for (std::string_view line : SplitLines(listing)) {
         // "<file> <line or -> <address> [view] [x]"; the file name may hold blanks, so a row
         // is recognised by a line field followed by an address field.
@@ -69,11 +69,20 @@ std::vector<std::uint64_t> ParseLineListing(std::string_view listing) {
             const std::string_view lineField = words[index], addressField = words[index + 1];
             if (!addressField.starts_with("0x") && addressField != "0") continue;
             const auto address = ParseNumber<std::uint64_t>(addressField, 16);
-            if (!address || (lineField != "-" && !ParseNumber<std::int32_t>(lineField, 10))) continue;
-            addresses.push_back(*address);
+            const auto number = ParseNumber<std::int32_t>(lineField, 10);
+            if (!address || (lineField != "-" && !number)) continue;
+            std::string_view file = line.substr(0, static_cast<std::size_t>(lineField.data() - line.data()));
+            file = file.substr(0, file.find_last_not_of(" \t") + 1);
+            rows.push_back(LineTableRow{*address, std::string(file), number.value_or(0)});
             break;
         }
     }
+    return rows;
+}
+
+std::vector<std::uint64_t> ParseLineListing(std::string_view listing) {
+    std::vector<std::uint64_t> addresses;
+    for (const LineTableRow& row : ParseLineTableRows(listing)) addresses.push_back(row.address);
     return addresses;
 }
 
@@ -102,8 +111,8 @@ std::vector<SourceLocation> ParseAddr2lineListing(std::string_view listing) {
         const std::string_view file = location.substr(0, colon);
         const auto line =
             colon == std::string_view::npos ? std::nullopt : ParseNumber<std::int32_t>(location.substr(colon + 1), 10);
-        locations.push_back(
-            SourceLocation{file.starts_with("??") ? std::string() : std::string(file), line.value_or(0)});
+        locations.push_back(SourceLocation{file.starts_with("??") ? std::string() : std::string(file), line.value_or(0),
+                                           std::string()});
     }
     return locations;
 }

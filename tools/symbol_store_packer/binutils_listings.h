@@ -24,9 +24,19 @@ struct AddressRange {
 struct SourceLocation {
     std::string file;       // empty when unknown ("??")
     std::int32_t line = 0;  // 0 when unknown ("?")
+    std::string lineFile;   // the line table's file for the line; empty when not known
+};
+
+// One row of the decoded line table; the file is named as the listing names it.
+struct LineTableRow {
+    std::uint64_t address = 0;
+    std::string file;
+    std::int32_t line = 0;  // 0 for a sequence end
 };
 
 std::vector<NmSymbol> ParseNmListing(std::string_view listing);
+// Every row, sequence ends included, in the listing's order.
+std::vector<LineTableRow> ParseLineTableRows(std::string_view listing);
 // The address of every row, sequence ends included.
 std::vector<std::uint64_t> ParseLineListing(std::string_view listing);
 std::vector<AddressRange> ParseArangesListing(std::string_view listing);

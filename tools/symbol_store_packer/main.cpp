@@ -142,12 +142,15 @@ SymbolTable GatherSymbolTable(const Options& options, const LinkedProgram& progr
                               const std::filesystem::path& workDir) {
     const std::string objdump = QuoteForShell(options.at("objdump")) + " ";
     const std::string image = " " + QuoteForShell(program.image);
-    const auto lineRows = ParseLineListing(RunTool(objdump + "-w --dwarf=decodedline" + image));
+    auto lineRows = ParseLineTableRows(RunTool(objdump + "-w --dwarf=decodedline" + image));
+    std::vector<std::uint64_t> rowAddresses;
+    for (const LineTableRow& row : lineRows) rowAddresses.push_back(row.address);
     const auto unitRanges = ParseArangesListing(RunTool(objdump + "--dwarf=aranges" + image));
     const CodeRange code{program.pe.ImageBase(), program.ranges.codeStart,
                          program.ranges.codeStart + program.ranges.codeSize};
-    const auto breakpoints = LocationBreakpoints(lineRows, unitRanges, program.symbols, code);
-    const auto locations = AskLocations(options.at("addr2line"), program.image, breakpoints, code.imageBase, workDir);
+    const auto breakpoints = LocationBreakpoints(rowAddresses, unitRanges, program.symbols, code);
+    auto locations = AskLocations(options.at("addr2line"), program.image, breakpoints, code.imageBase, workDir);
+    TakeLineFilesFromTable(locations, breakpoints, std::move(lineRows), code);
     return BuildSymbolTable(program.symbols, breakpoints, locations, code,
                             DescribeBuild(program.image, program.pe, program.file, options.at("toolchain")));
 }

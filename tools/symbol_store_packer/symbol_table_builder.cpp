@@ -1,6 +1,7 @@
 #include "tools/symbol_store_packer/symbol_table_builder.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <optional>
 
@@ -35,12 +36,15 @@ void AddLineTables(SymbolTable& table, const std::vector<std::uint32_t>& breakpo
     std::optional<std::pair<std::uint32_t, std::int32_t>> lastLine;
     std::optional<std::uint32_t> lastUnit;
     for (std::size_t index = 0; index < breakpoints.size() && index < locations.size(); ++index) {
-        const std::uint32_t unit = units.Of(locations[index].file);
-        const std::int32_t line = locations[index].line;
-        // A row is a stretch of one line of one unit; a segment a stretch of one unit.
-        if (lastLine != std::pair(unit, line)) table.lines.push_back(LineRow{breakpoints[index], line});
+        const SourceLocation& location = locations[index];
+        const std::uint32_t unit = units.Of(location.file);
+        const std::uint32_t lineUnit = location.lineFile.empty() ? unit : units.Of(location.lineFile);
+        // A row is a stretch of one line of one file; a segment a stretch of one unit.
+        if (lastLine != std::pair(lineUnit, location.line)) {
+            table.lines.push_back(LineRow{breakpoints[index], location.line, lineUnit});
+        }
         if (lastUnit != unit) table.segments.push_back(Segment{breakpoints[index], unit});
-        lastLine = std::pair(unit, line);
+        lastLine = std::pair(lineUnit, location.line);
         lastUnit = unit;
     }
     // The last row closes the table: nothing is known beyond the code.
@@ -85,6 +89,30 @@ std::vector<std::uint32_t> LocationBreakpoints(const std::vector<std::uint64_t>&
     std::sort(breakpoints.begin(), breakpoints.end());
     breakpoints.erase(std::unique(breakpoints.begin(), breakpoints.end()), breakpoints.end());
     return breakpoints;
+}
+
+void TakeLineFilesFromTable(std::vector<SourceLocation>& locations, const std::vector<std::uint32_t>& breakpoints,
+                            std::vector<LineTableRow> rows, const CodeRange& code) {
+    // Rows at one address keep the listing's order: the last of them is the one in effect.
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const LineTableRow& a, const LineTableRow& b) { return a.address < b.address; });
+    for (std::size_t index = 0; index < breakpoints.size() && index < locations.size(); ++index) {
+        SourceLocation& location = locations[index];
+        if (location.line <= 0) continue;
+        const std::uint64_t address = code.imageBase + breakpoints[index];
+        auto row =
+            std::upper_bound(rows.begin(), rows.end(), address,
+                             [](std::uint64_t wanted, const LineTableRow& each) { return wanted < each.address; });
+        if (row == rows.begin()) continue;
+        for (const std::uint64_t inEffect = std::prev(row)->address; row != rows.begin();) {
+            --row;
+            if (row->address != inEffect) break;
+            if (row->line == location.line) {
+                location.lineFile = row->file;
+                break;
+            }
+        }
+    }
 }
 
 SymbolTable BuildSymbolTable(const std::vector<NmSymbol>& symbols, const std::vector<std::uint32_t>& breakpoints,

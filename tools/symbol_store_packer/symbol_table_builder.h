@@ -24,7 +24,16 @@ std::vector<std::uint32_t> LocationBreakpoints(const std::vector<std::uint64_t>&
                                                const std::vector<AddressRange>& unitRanges,
                                                const std::vector<NmSymbol>& symbols, const CodeRange& code);
 
-// locations[i] is the source location at breakpoints[i]. Public symbols: every symbol in the
+// Binutils' addr2line gives the right line but, for some functions taken from headers (the
+// handlers of std::function, for one), the compilation unit's file instead of the header the
+// line table names. Each location whose line a line-table row in effect at its breakpoint
+// also gives takes that row's file as its lineFile.
+void TakeLineFilesFromTable(std::vector<SourceLocation>& locations, const std::vector<std::uint32_t>& breakpoints,
+                            std::vector<LineTableRow> rows, const CodeRange& code);
+
+// locations[i] is the source location at breakpoints[i]. A line row names the unit of its
+// lineFile (of file when that is empty); segments, and with them the units of the public
+// symbols, follow file. Public symbols: every symbol in the
 // code except section names; of several at one address a global one is kept.
 SymbolTable BuildSymbolTable(const std::vector<NmSymbol>& symbols, const std::vector<std::uint32_t>& breakpoints,
                              const std::vector<SourceLocation>& locations, const CodeRange& code,
