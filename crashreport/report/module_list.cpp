@@ -16,8 +16,9 @@ std::u16string ModuleListText(const std::vector<ModuleEntry>& entries, int addre
     std::vector<std::u16string> lines;
     lines.reserve(entries.size());
     for (const ModuleEntry& entry : entries) {
-        lines.push_back(AddressHex(entry.baseAddress, addressDigits) + u" " + LeftAligned(entry.fileName, nameWidth + 1) +
-                        LeftAligned(entry.version, versionWidth + 1) + entry.folder);
+        lines.push_back(AddressHex(entry.baseAddress, addressDigits) + u" " +
+                        LeftAligned(entry.fileName, nameWidth + 1) + LeftAligned(entry.version, versionWidth + 1) +
+                        entry.folder);
     }
     return JoinedLines(lines);
 }

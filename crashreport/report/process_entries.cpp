@@ -54,7 +54,8 @@ std::u16string UsableImagePath(const std::u16string& path, const std::u16string&
 std::vector<ProcessEntry> MakeProcessEntries(const std::vector<ProcessRecord>& records, const ProcessFacts& facts) {
     std::vector<ProcessEntry> entries;
     entries.reserve(64);
-    for (const ProcessRecord& record : records) entries.push_back(MakeProcessEntry(EntryText(record, facts), record, facts));
+    for (const ProcessRecord& record : records)
+        entries.push_back(MakeProcessEntry(EntryText(record, facts), record, facts));
     return entries;
 }
 

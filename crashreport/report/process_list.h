@@ -12,10 +12,10 @@ struct ProcessEntry {
     std::u16string fileName;
     std::u16string folder;  // empty when the name has no "\"
     std::uint32_t processId = 0;
-    std::uint32_t sessionId = 0;       // 0 when not known
-    std::int32_t priorityClass = -1;   // -1 when not known
-    std::uint32_t gdiObjects = 0;      // 0 when not known
-    std::uint32_t userObjects = 0;     // 0 when not known
+    std::uint32_t sessionId = 0;      // 0 when not known
+    std::int32_t priorityClass = -1;  // -1 when not known
+    std::uint32_t gdiObjects = 0;     // 0 when not known
+    std::uint32_t userObjects = 0;    // 0 when not known
 };
 
 // The session column appears only when some session id is not 0.

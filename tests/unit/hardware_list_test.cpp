@@ -32,7 +32,8 @@ std::string Layout(const std::vector<DeviceClassEntry>& list) {
     for (const DeviceClassEntry& group : list) {
         if (!text.empty()) text += "; ";
         text += ToUtf8(group.className) + ":";
-        for (const DeviceEntry& device : group.devices) text += " " + ToUtf8(device.name) + "=" + ToUtf8(device.driverKey);
+        for (const DeviceEntry& device : group.devices)
+            text += " " + ToUtf8(device.name) + "=" + ToUtf8(device.driverKey);
     }
     return text;
 }
@@ -89,9 +90,8 @@ TEST(HardwareListTest, DriverSuffixOnlyForOtherProviders) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.provider));
-        registry.texts = {{key + u"|ProviderName", c.provider},
-                          {key + u"|DriverVersion", c.version},
-                          {key + u"|DriverDate", c.date}};
+        registry.texts = {
+            {key + u"|ProviderName", c.provider}, {key + u"|DriverVersion", c.version}, {key + u"|DriverDate", c.date}};
         EXPECT_EQ(ToUtf8(DriverSuffix(key, registry)), c.suffix);
     }
     registry.texts = {{u"|ProviderName", u"Sample Corp"}, {u"|DriverVersion", u"1.0"}};
@@ -119,12 +119,18 @@ struct FakeDevice {
     DevicePropertyReader Reader() const {
         return [this](DeviceProperty property) -> std::u16string {
             switch (property) {
-                case DeviceProperty::Class: return className;
-                case DeviceProperty::HardwareId: return hardwareId;
-                case DeviceProperty::ClassGuid: return classGuid;
-                case DeviceProperty::FriendlyName: return friendlyName;
-                case DeviceProperty::Description: return description;
-                case DeviceProperty::Driver: return driver;
+                case DeviceProperty::Class:
+                    return className;
+                case DeviceProperty::HardwareId:
+                    return hardwareId;
+                case DeviceProperty::ClassGuid:
+                    return classGuid;
+                case DeviceProperty::FriendlyName:
+                    return friendlyName;
+                case DeviceProperty::Description:
+                    return description;
+                case DeviceProperty::Driver:
+                    return driver;
             }
             return {};
         };

@@ -18,9 +18,17 @@ TEST(ProcessListTest, PriorityClassTexts) {
         std::int32_t priorityClass;
         const char* text;
     } cases[] = {
-        {0, ""},          {-1, ""},           {0x20, "normal"},         {0x40, "idle"},
-        {0x80, "high"},   {0x100, "realtime"}, {0x4000, "below normal"}, {0x8000, "above normal"},
-        {0x10000, "$10000"}, {0x21, "$21"},     {-2, "$fffffffe"},
+        {0, ""},
+        {-1, ""},
+        {0x20, "normal"},
+        {0x40, "idle"},
+        {0x80, "high"},
+        {0x100, "realtime"},
+        {0x4000, "below normal"},
+        {0x8000, "above normal"},
+        {0x10000, "$10000"},
+        {0x21, "$21"},
+        {-2, "$fffffffe"},
     };
     for (const auto& c : cases) EXPECT_EQ(ToUtf8(PriorityClassText(c.priorityClass)), c.text) << c.priorityClass;
 }
@@ -104,8 +112,8 @@ public:
 
 TEST(ProcessListTest, EntriesFromRecords) {
     FakeProcesses system;
-    system.moduleNames = {{0x1a4c, u"C:\\Windows\\explorer.exe"}, {0x1b0, u"\\SystemRoot\\System32\\smss.exe"},
-                          {0x2f0, u""}};
+    system.moduleNames = {
+        {0x1a4c, u"C:\\Windows\\explorer.exe"}, {0x1b0, u"\\SystemRoot\\System32\\smss.exe"}, {0x2f0, u""}};
     system.details = {{0x1a4c, {0x20, 512, 300}}, {0x1b0, {0x80, 0, 0}}, {0x2f0, {0x10000, 1, 2}}};
     const std::vector<ProcessRecord> records = {
         {false, u"", 0, 0},
@@ -143,7 +151,8 @@ TEST(ProcessListTest, EntriesFromRecords) {
 // Process records laid out as the system lays them, in a buffer that lies at address base.
 class RecordBuffer {
 public:
-    RecordBuffer(std::size_t pointerSize, std::uint64_t base) : layout_(ProcessRecordLayoutFor(pointerSize)), base_(base) {}
+    RecordBuffer(std::size_t pointerSize, std::uint64_t base)
+        : layout_(ProcessRecordLayoutFor(pointerSize)), base_(base) {}
 
     // Appends a record and returns its offset; the name goes to the end of the buffer.
     std::size_t Add(const std::u16string& name, std::uint64_t processId, std::uint32_t sessionId,
@@ -219,8 +228,8 @@ TEST(ProcessListTest, RecordsThatLeadOutOfTheBufferEndTheWalk) {
 
 TEST(ProcessListTest, BufferSizesAreTwiceTheReportedSizeElseDoublingTo4MiB) {
     EXPECT_EQ(ProcessBufferSizes(70000), (std::vector<std::uint32_t>{140000}));
-    EXPECT_EQ(ProcessBufferSizes(0), (std::vector<std::uint32_t>{0x20000, 0x40000, 0x80000, 0x100000, 0x200000,
-                                                                  0x400000}));
+    EXPECT_EQ(ProcessBufferSizes(0),
+              (std::vector<std::uint32_t>{0x20000, 0x40000, 0x80000, 0x100000, 0x200000, 0x400000}));
 }
 
 }  // namespace

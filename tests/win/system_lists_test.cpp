@@ -49,7 +49,8 @@ std::u16string SystemDirectory() {
 }
 
 bool EndsWithIgnoringCase(const std::u16string& text, const std::u16string& end) {
-    return text.size() >= end.size() && SameReporterText(std::u16string_view(text).substr(text.size() - end.size()), end);
+    return text.size() >= end.size() &&
+           SameReporterText(std::u16string_view(text).substr(text.size() - end.size()), end);
 }
 
 // The line whose address column is the given module's base.
@@ -132,7 +133,9 @@ TEST(SystemListsTest, HardwareListIsEmptyOrClassAndDeviceLines) {
 class ScratchMachineKey {
 public:
     static constexpr const wchar_t* kPath = L"Software\\BrevantSystemListsTest";
-    ScratchMachineKey() { RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr); }
+    ScratchMachineKey() {
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+    }
     ~ScratchMachineKey() {
         if (key_ != nullptr) RegCloseKey(key_);
         RegDeleteKeyW(HKEY_LOCAL_MACHINE, kPath);

@@ -9,8 +9,8 @@
 
 namespace brevant::crashreport {
 
-using SetupDiGetDeviceRegistryPropertyFunction = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, DWORD*, BYTE*,
-                                                               DWORD, DWORD*);
+using SetupDiGetDeviceRegistryPropertyFunction = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, DWORD, DWORD*, BYTE*, DWORD,
+                                                               DWORD*);
 
 // A device registry property as text, up to its first zero unit; empty when it cannot be read.
 std::u16string ReadDeviceProperty(SetupDiGetDeviceRegistryPropertyFunction getProperty, HDEVINFO deviceSet,

@@ -22,8 +22,8 @@ class ProcessAddressSpace : public ModuleAddressSpace {
 public:
     std::optional<MemoryRegion> RegionAt(std::uint64_t address) const override {
         MEMORY_BASIC_INFORMATION region{};
-        if (VirtualQuery(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)), &region,
-                         sizeof region) != sizeof region) {
+        if (VirtualQuery(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(address)), &region, sizeof region) !=
+            sizeof region) {
             return std::nullopt;
         }
         return MemoryRegion{reinterpret_cast<std::uintptr_t>(region.BaseAddress),
@@ -33,8 +33,8 @@ public:
 
     std::u16string ModuleFileName(std::uint64_t allocationBase) const override {
         wchar_t name[MAX_PATH];
-        const DWORD length = GetModuleFileNameW(
-            reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(allocationBase)), name, MAX_PATH);
+        const DWORD length =
+            GetModuleFileNameW(reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(allocationBase)), name, MAX_PATH);
         return FromWide(std::wstring_view(name, length < MAX_PATH ? length : MAX_PATH));
     }
 
