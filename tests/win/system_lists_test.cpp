@@ -13,7 +13,9 @@
 #include "base/reporter_case.h"
 #include "base/utf16_text.h"
 #include "base/win32/wide_text.h"
+#include "crashreport/report/win32/long_file_names.h"
 #include "crashreport/report/win32/machine_registry.h"
+#include "scratch_folder.h"
 
 namespace brevant::crashreport {
 namespace {
@@ -127,6 +129,25 @@ TEST(SystemListsTest, HardwareListIsEmptyOrClassAndDeviceLines) {
     for (const std::u16string& line : lines) {
         EXPECT_TRUE(line.starts_with(u"+ ") || line.starts_with(u"  - ")) << ToUtf8(line);
     }
+}
+
+TEST(SystemListsTest, ShortNamesExpandToTheLongNamesTheFileSystemKeeps) {
+    ScratchFolder folder;
+    const std::u16string file = folder.WriteFile(u"a long module name.dll", "");
+    wchar_t buffer[MAX_PATH];
+    const DWORD shortLength = GetShortPathNameW(ToWide(file).c_str(), buffer, MAX_PATH);
+    ASSERT_GT(shortLength, 0u);
+    const std::u16string shortName = FromWide(std::wstring_view(buffer, shortLength));
+    if (shortName.find(u'~') == std::u16string::npos) GTEST_SKIP() << "no short names here: " << ToUtf8(shortName);
+    const DWORD longLength = GetLongPathNameW(buffer, buffer, MAX_PATH);
+    ASSERT_GT(longLength, 0u);
+    const std::u16string longName = FromWide(std::wstring_view(buffer, longLength));
+
+    EXPECT_EQ(ToUtf8(ExpandShortNames(shortName)), ToUtf8(longName));
+    EXPECT_EQ(ToUtf8(ExpandShortNames(shortName + u"\\")), ToUtf8(longName));  // without the trailing "\"
+    // A component that does not exist stays short.
+    const std::u16string missing = Folder(shortName) + u"\\MISSIN~1.DLL";
+    EXPECT_EQ(ToUtf8(ExpandShortNames(missing)), ToUtf8(Folder(longName) + u"\\MISSIN~1.DLL"));
 }
 
 // A key of its own below HKEY_LOCAL_MACHINE, removed afterwards.

@@ -2,21 +2,13 @@
 
 #include "base/win32/wide_text.h"
 #include "crashreport/report/module_walk.h"
-#include "crashreport/report/short_name_expansion.h"
 #include "crashreport/report/win32/file_version_text.h"
+#include "crashreport/report/win32/long_file_names.h"
 #include "crashreport/report/win32/system_lists.h"
 
 namespace brevant::crashreport {
 
 namespace {
-
-std::optional<std::u16string> FoundLongName(const std::u16string& path) {
-    WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(ToWide(path).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return std::nullopt;
-    FindClose(search);
-    return FromWide(std::wstring_view(found.cFileName, wcsnlen(found.cFileName, MAX_PATH)));
-}
 
 class ProcessAddressSpace : public ModuleAddressSpace {
 public:
@@ -38,9 +30,7 @@ public:
         return FromWide(std::wstring_view(name, length < MAX_PATH ? length : MAX_PATH));
     }
 
-    std::u16string LongFileName(const std::u16string& fileName) const override {
-        return ExpandShortNames(fileName, FoundLongName);
-    }
+    std::u16string LongFileName(const std::u16string& fileName) const override { return ExpandShortNames(fileName); }
 
     std::u16string FileVersion(const std::u16string& fileName) const override { return FileVersionText(fileName); }
 };
