@@ -4,8 +4,10 @@
 
 #include <vector>
 
+#include "base/number_text.h"
 #include "base/utf16_text.h"
 #include "base/win32/wide_text.h"
+#include "crashreport/report/list_text.h"
 #include "crashreport/report/win32/system_library_entry.h"
 
 namespace brevant::crashreport {
@@ -48,20 +50,6 @@ std::u16string FixedVersionText(const std::vector<BYTE>& resource) {
            DecimalText(HIWORD(fixed->dwFileVersionLS)) + u"." + DecimalText(LOWORD(fixed->dwFileVersionLS));
 }
 
-std::wstring LowerHex8(DWORD number) {
-    std::wstring digits(8, L'0');
-    for (int position = 7; position >= 0; --position, number >>= 4) digits[position] = L"0123456789abcdef"[number & 15];
-    return digits;
-}
-
-std::u16string TrimmedAtZero(const wchar_t* text, std::size_t length) {
-    std::wstring_view view(text, length);
-    view = view.substr(0, view.find(L'\0'));
-    while (!view.empty() && view.front() <= L' ') view.remove_prefix(1);
-    while (!view.empty() && view.back() <= L' ') view.remove_suffix(1);
-    return FromWide(view);
-}
-
 std::u16string TranslatedVersionText(const std::vector<BYTE>& resource) {
     const VersionValue translation = QueryVersionValue(resource, L"\\VarFileInfo\\Translation");
     if (translation.length < sizeof(DWORD)) return {};
@@ -70,8 +58,9 @@ std::u16string TranslatedVersionText(const std::vector<BYTE>& resource) {
     const DWORD entry = *static_cast<const DWORD*>(translation.data);
     const DWORD tableName = static_cast<DWORD>(LOWORD(entry)) << 16 | HIWORD(entry);
     const VersionValue version =
-        QueryVersionValue(resource, L"\\StringFileInfo\\" + LowerHex8(tableName) + L"\\FileVersion");
-    return TrimmedAtZero(static_cast<const wchar_t*>(version.data), version.data != nullptr ? version.length : 0);
+        QueryVersionValue(resource, L"\\StringFileInfo\\" + ToWide(AddressHex(tableName, 8)) + L"\\FileVersion");
+    if (version.data == nullptr) return {};
+    return TrimmedBlanks(UpToZero(std::u16string_view(static_cast<const char16_t*>(version.data), version.length)));
 }
 
 }  // namespace
