@@ -15,6 +15,7 @@
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/core/win32/user32_functions.h"
 #include "crashreport/core/win32/win32_report_platform.h"
+#include "crashreport/report/win32/system_lists.h"
 
 namespace brevant::crashreport {
 
@@ -44,6 +45,9 @@ void StartCrashReporter() {
         if (!settings->Enabled()) return;
         InstallInterception();
         InstallReportPlatform();
+        AddReportPlugin(u"hardware", u"list of installed hardware", ListInstalledHardware, true);
+        AddReportPlugin(u"processes", u"list of running processes", ListRunningProcesses, true);
+        AddReportPlugin(u"modules", u"list of loaded modules", ListLoadedModules, true);
         StartHandlingThread();
         if (LoadedUser32()) RegisterSyncCallHandler();
         InstallThreadHooks();
@@ -61,6 +65,7 @@ void StopCrashReporter() {
             RemoveThreadHooks();
             RemoveSyncCallHandler();
             StopHandlingThread();
+            for (const char16_t* plugin : {u"hardware", u"processes", u"modules"}) RemoveReportPlugin(plugin);
         }
         if (state != CrashReporterState::inactive) DetachThreadRegistry();
         ReleaseEmergencyReserve();
