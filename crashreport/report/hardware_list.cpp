@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/reporter_case.h"
+#include "base/utf16_text.h"
 #include "crashreport/report/list_text.h"
 
 namespace brevant::crashreport {
@@ -33,7 +34,7 @@ std::u16string DriverSuffix(const std::u16string& driverKey, const MachineRegist
     if (provider.empty() || IsSystemProvider(provider)) return {};
     std::u16string version = registry.ValueText(driverKey, u"DriverVersion");
     if (version.empty()) version = registry.ValueText(driverKey, u"DriverDate");
-    version = TrimmedBlanks(version);
+    version = std::u16string(TrimControlsAndBlanks(version));
     return version.empty() ? std::u16string() : u" (driver " + version + u")";
 }
 

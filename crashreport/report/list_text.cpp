@@ -17,12 +17,6 @@ std::u16string JoinedLines(const std::vector<std::u16string>& lines) {
     return text;
 }
 
-std::u16string TrimmedBlanks(std::u16string_view text) {
-    while (!text.empty() && text.front() <= u' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() <= u' ') text.remove_suffix(1);
-    return std::u16string(text);
-}
-
 std::u16string_view UpToZero(std::u16string_view text) {
     return text.substr(0, text.find(u'\0'));
 }

@@ -12,8 +12,6 @@ namespace brevant::crashreport {
 std::u16string LeftAligned(std::u16string_view text, std::size_t width);
 // Lines joined by CR LF, without a line break before the first or after the last.
 std::u16string JoinedLines(const std::vector<std::u16string>& lines);
-// Without the characters up to U+0020 at both ends.
-std::u16string TrimmedBlanks(std::u16string_view text);
 // The text up to its first zero unit.
 std::u16string_view UpToZero(std::u16string_view text);
 

@@ -6,10 +6,13 @@ twice; programs failing at the same moment both landing in the file."""
 
 import re
 import shutil
+import subprocess
+import time
 import unittest
+from pathlib import Path
 
 from crash_host_runs import CrashHosts
-from wine_prefix import BUILD, WinePrefix
+from wine_prefix import BUILD, WinePrefix, windows_path
 
 REPORT_FILE = "bugreport.txt"
 
@@ -44,7 +47,7 @@ class BugReportTest(unittest.TestCase):
         cls.hosts = CrashHosts(cls.prefix, cls.bits)
         cls.work = BUILD / f"bug_reports{cls.bits}"
         shutil.rmtree(cls.work, ignore_errors=True)
-        for name in ("main-av", "main-throw", "twice", "worker", "together"):
+        for name in ("main-av", "main-throw", "twice", "worker", "together", "hang"):
             (cls.work / name).mkdir(parents=True)
             shutil.copy(cls.hosts.folder / "crash_host.exe", cls.work / name / "crash_host.exe")
 
@@ -54,9 +57,36 @@ class BugReportTest(unittest.TestCase):
         jobs = {"main-av": lambda: run("main-av", "main-av"), "main-throw": lambda: run("main-throw", "main-throw"),
                 "worker": lambda: run("worker", "worker-throw"),
                 "together-a": lambda: run("together", "main-av"),
-                "together-b": lambda: run("together", "divide-by-zero")}
+                "together-b": lambda: run("together", "divide-by-zero"), "trace": cls.trace_hung_host}
         cls.results = CrashHosts.run_all(jobs)
         cls.results["twice"] = [run("twice", "main-av"), run("twice", "main-av")]
+
+    @classmethod
+    def trace_hung_host(cls):
+        """Runs qrxtrace against a host that stands still, and against a process id that does
+        not exist; then lets the host go."""
+        log = cls.hosts.next_log()
+        host = subprocess.Popen([cls.prefix.loader, str(cls.work / "hang" / "crash_host.exe"), windows_path(log), "hang"],
+                                env=cls.prefix.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.monotonic() + 300
+            pid = None
+            while pid is None and time.monotonic() < deadline and host.poll() is None:
+                for line in CrashHosts.read(log):
+                    if line.startswith("hanging pid="):
+                        pid = int(line.split("=", 1)[1])
+                time.sleep(0.2)
+            tool = str(BUILD / f"win{cls.bits}" / "qrxtrace.exe")
+            traced = cls.prefix.run([tool, str(pid)], timeout=300) if pid else None
+            missing = cls.prefix.run([tool, "4000000"], timeout=300)
+        finally:
+            Path(str(log) + ".stop").touch()
+            try:
+                host.wait(timeout=120)
+            except subprocess.TimeoutExpired:
+                host.kill()
+        return traced, missing, CrashHosts.read(log)
 
     def reports(self, folder):
         path = self.work / folder / REPORT_FILE
@@ -148,6 +178,22 @@ class BugReportTest(unittest.TestCase):
         for report in reports:
             self.assertTrue(report.endswith("\r\n\r\n"))
             self.assertIsNotNone(header_field(report, "callstack crc"))
+
+
+    def test_qrxtrace_prints_the_state_of_a_hung_program_which_then_goes_on(self):
+        traced, missing, lines = self.results["trace"]
+        self.assertIsNotNone(traced, lines)
+        self.assertEqual(traced.returncode, 0, traced.stderr)
+        report = traced.stdout.decode("utf-8")
+        self.assertRegex(report, r"^date/time +: ")
+        self.assertIsNone(header_field(report, "exception class"))
+        self.assertEqual(header_field(report, "exception message"), "The application seems to be frozen.")
+        stack = section(report, "main thread (")
+        self.assertIsNotNone(stack, report[:2000])
+        self.assertTrue(any("HangUntilStopped" in line for line in stack), "\n".join(stack))
+        self.assertIn("hang ended", lines)
+        self.assertEqual(missing.returncode, 1)
+        self.assertIn(b"no such process", missing.stderr)
 
 
 if __name__ == "__main__":

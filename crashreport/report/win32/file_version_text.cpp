@@ -60,7 +60,8 @@ std::u16string TranslatedVersionText(const std::vector<BYTE>& resource) {
     const VersionValue version =
         QueryVersionValue(resource, L"\\StringFileInfo\\" + ToWide(AddressHex(tableName, 8)) + L"\\FileVersion");
     if (version.data == nullptr) return {};
-    return TrimmedBlanks(UpToZero(std::u16string_view(static_cast<const char16_t*>(version.data), version.length)));
+    return std::u16string(TrimControlsAndBlanks(
+        UpToZero(std::u16string_view(static_cast<const char16_t*>(version.data), version.length))));
 }
 
 }  // namespace
