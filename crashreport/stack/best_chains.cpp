@@ -31,7 +31,8 @@ void KeepBestChain(WalkContext& walk, int outer, int inner) {
 }
 
 void RealizeOptimalLinkChains(WalkContext& walk) {
-    const int last = walk.LastIndex();
+    int last = walk.LastIndex();
+    while (last >= 0 && walk.Item(last).Invalid) --last;
     if (last < 0) return;
     const int count = last + 1;
     int inner = last;

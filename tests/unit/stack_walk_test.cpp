@@ -391,7 +391,7 @@ TEST_F(Walk64Test, UnwoundSlotsAnchorTheChainThroughALibraryKnownByItsExports) {
     for (int i = 0; i < 4; ++i) stack.Push(0);
     unwound.push_back(stack.Push(retDispatch_));
     stack.Push(0x2FE00);
-    stack.Push(retMain_);  // a stale copy in Callback64's shadow space
+    const std::uint64_t stale = stack.Push(retMain_);  // a stale copy in Callback64's shadow space
     for (int i = 0; i < 3; ++i) stack.Push(0);
     unwound.push_back(stack.Push(retCallback_));
     stack.Push(0x2FD00);
@@ -401,16 +401,17 @@ TEST_F(Walk64Test, UnwoundSlotsAnchorTheChainThroughALibraryKnownByItsExports) {
     request.hideUgly = false;
     request.stackBottom = stack.Bottom();
     request.stackTop = stack.Top();
-    request.framePointer = 0x2FD00;  // not a chain on 64-bit code: must not be followed
+    // 64-bit code keeps no frame-pointer chain: followed, this one would make the stale copy certain.
+    request.framePointer = stale - 8;
     request.unwoundSlots = unwound;
     request.exceptAddr = kLeaf + 4;
     request.exceptThread = true;
     request.extException = true;
     const WalkResult result = WalkStack(process_, caches_, request);
-    EXPECT_EQ(result.text, u"0000000140001084 +4 sample64.exe walk64  52 +2 Leaf64\r\n"
-                           u"0000000140001048 +8 sample64.exe walk64  43 +3 Callback64\r\n"
+    EXPECT_EQ(result.text, u"0000000140001084 +4 sample64.exe walk64 52 +2 Leaf64\r\n"
+                           u"0000000140001048 +8 sample64.exe walk64 43 +3 Callback64\r\n"
                            u"00007ff800001008 +8 system.dll                Dispatch\r\n"
-                           u"000000014000100f +f sample64.exe walk64  12 +2 Main64");
+                           u"000000014000100f +f sample64.exe walk64 12 +2 Main64");
     ASSERT_EQ(result.callstack.size(), 4u);
     EXPECT_EQ(result.callstack[2].ModuleName, u"system.dll");
     EXPECT_EQ(result.callstack[2].relAddr, 8u);

@@ -4,6 +4,7 @@
 
 #include <cxxabi.h>
 
+#include <cstring>
 #include <exception>
 #include <iterator>
 
@@ -119,9 +120,34 @@ std::u16string ModuleFileName(std::uint64_t moduleBase) {
     return slash == std::u16string::npos ? text : text.substr(slash + 1);
 }
 
+void ProcessEnvironment::ForgetRegions() const {
+    std::lock_guard guard(lock_);
+    imageRegions_.clear();
+}
+
+bool ProcessEnvironment::InReadableImage(std::uint64_t address, std::size_t size) const {
+    std::lock_guard guard(lock_);
+    for (const ImageRegion& region : imageRegions_)
+        if (address >= region.base && address + size <= region.end) return true;
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof(info)) != sizeof(info)) return false;
+    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    if (info.Type != MEM_IMAGE || info.State != MEM_COMMIT || !(info.Protect & kReadable) || (info.Protect & PAGE_GUARD))
+        return false;
+    const ImageRegion region{reinterpret_cast<std::uint64_t>(info.BaseAddress),
+                             reinterpret_cast<std::uint64_t>(info.BaseAddress) + info.RegionSize};
+    imageRegions_.push_back(region);
+    return address >= region.base && address + size <= region.end;
+}
+
 bool ProcessEnvironment::Read(std::uint64_t address, void* buffer, std::size_t size) const {
     if (size == 0) return true;
     if (address == 0 || address + size < address) return false;
+    if (InReadableImage(address, size)) {
+        std::memcpy(buffer, reinterpret_cast<const void*>(address), size);
+        return true;
+    }
     SIZE_T done = 0;
     return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), buffer, size, &done) &&
            done == size;

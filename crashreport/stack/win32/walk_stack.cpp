@@ -68,6 +68,7 @@ __attribute__((noinline)) WalkResult WalkStack(const WalkRequest& request) {
         if (walk.unwoundSlots.empty()) walk.unwoundSlots = AnchorSlots(context, walk.stackBottom, walk.stackTop);
         ProcessWalker& walker = Walker();
         std::lock_guard guard(walker.lock);
+        walker.env.ForgetRegions();
         return WalkStack(walker.env, walker.caches, walk);
     } catch (...) {
         WalkResult failed;
