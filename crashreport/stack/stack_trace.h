@@ -29,6 +29,9 @@ struct WalkRequest {
     std::uintptr_t stackBottom = 0;  // 0: the current stack pointer
     std::uintptr_t stackTop = 0;     // 0: the current thread's stack base
     std::uintptr_t framePointer = 0;
+    // Stack slots that the unwind information shows to hold return addresses (64-bit code,
+    // which keeps no frame-pointer chain); certain like frame chain slots.
+    std::vector<std::uintptr_t> unwoundSlots;
     const void* context = nullptr;    // the platform's CONTEXT of the walked thread, or none
     std::uintptr_t creatorAddr = 0;   // code address that created the thread, 0 none
     std::uintptr_t exceptAddr = 0;    // 0 none

@@ -5,6 +5,7 @@
 
 #include "base/exception.h"
 #include "crashreport/core/win32/exception_objects.h"
+#include "crashreport/stack/win32/walk_stack.h"
 
 namespace brevant::crashreport {
 
@@ -13,6 +14,7 @@ namespace {
 struct ThrownObject {
     const std::type_info* type;
     bool reported;
+    std::string preparedStack;
 };
 
 // Lives for the whole process: exceptions may be thrown from static destructors.
@@ -91,10 +93,33 @@ void ClearLastException() {
     state.inner.clear();
 }
 
+namespace {
+
+// Prepared outside the table's lock: the preparation reads the whole stack.
+__attribute__((noinline)) std::string PrepareAtThrow() {
+    ThreadExceptState& state = CurrentExceptState();
+    if (state.preparingCallStack) return {};
+    state.preparingCallStack = true;
+    std::string prepared = PrepareCallStack(0, 0, reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), 0, false);
+    state.preparingCallStack = false;
+    return prepared;
+}
+
+}  // namespace
+
 void NoteThrownObject(void* object, const std::type_info* type) {
     try {
+        {
+            std::lock_guard guard(Thrown().lock);
+            auto known = Thrown().objects.find(object);
+            if (known != Thrown().objects.end()) {
+                known->second.type = type;
+                return;
+            }
+        }
+        std::string prepared = PrepareAtThrow();
         std::lock_guard guard(Thrown().lock);
-        Thrown().objects[object] = {type, false};
+        Thrown().objects[object] = {type, false, std::move(prepared)};
     } catch (...) {
         // Out of memory: the object is then described through its virtual table.
     }
@@ -109,6 +134,16 @@ const std::type_info* ThrownObjectType(const void* object) {
     std::lock_guard guard(Thrown().lock);
     auto found = Thrown().objects.find(object);
     return found == Thrown().objects.end() ? nullptr : found->second.type;
+}
+
+std::string PreparedCallStackOf(const void* thrownObject) {
+    try {
+        std::lock_guard guard(Thrown().lock);
+        auto found = Thrown().objects.find(thrownObject);
+        return found == Thrown().objects.end() ? std::string() : found->second.preparedStack;
+    } catch (...) {
+        return {};
+    }
 }
 
 void MarkReported(const void* object) {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <string>
 #include <typeinfo>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct ThreadExceptState {
     EXCEPTION_RECORD osRecord{};
     std::vector<InnerExceptionInfo> inner;  // newest first
     bool busy = false;
+    bool preparingCallStack = false;  // a throw while the call stack is prepared is not prepared again
 };
 
 // The calling thread's record.
@@ -33,9 +35,13 @@ void RecordRaise(void* object, const std::type_info* type, std::uintptr_t addres
 void ClearLastException();
 
 // The C++ objects in flight and their types, kept from the throw until the object is freed.
+// The first note of an object (its throw) also records the prepared call stack of the
+// calling thread as it is at that moment.
 void NoteThrownObject(void* object, const std::type_info* type);
 void ForgetThrownObject(void* object);
 const std::type_info* ThrownObjectType(const void* object);
+// The prepared call stack recorded when the object was thrown; empty when none.
+std::string PreparedCallStackOf(const void* thrownObject);
 // Whether the object was already reported (its end of handler must not report it again).
 void MarkReported(const void* object);
 bool WasReported(const void* object);

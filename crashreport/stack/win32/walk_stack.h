@@ -1,0 +1,26 @@
+#pragma once
+// The call stacks of the running process: a thread's stack walked into report lines, the
+// prepared call stack recorded when an exception is raised, and one code address as a line.
+
+#include <cstdint>
+#include <string>
+
+#include "crashreport/stack/stack_trace.h"
+
+namespace brevant::crashreport {
+
+// One walk at a time in the process; the module and function caches stay for later walks.
+// Bottom 0: the caller's stack pointer; top 0: the calling thread's stack base. On 64-bit
+// code the slots unwound from the request's context (or the caller's, when walking its own
+// stack) anchor the walk.
+WalkResult WalkStack(const WalkRequest& request);
+
+// The candidate return addresses of the stack between bottom (0: the caller's stack pointer)
+// and top (0: the calling thread's stack base), ending before the first slot holding the stop
+// value when stopAtValue is set. Empty when the range cannot be read.
+std::string PrepareCallStack(std::uintptr_t bottom, std::uintptr_t top, std::uintptr_t framePointer,
+                             std::uintptr_t stopValue, bool stopAtValue);
+
+std::u16string FormatCodeAddress(std::uintptr_t address, bool relAddrs, bool relLines);
+
+}  // namespace brevant::crashreport
