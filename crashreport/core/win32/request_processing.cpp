@@ -129,6 +129,7 @@ CrashExceptionFacts FactsOf(const HandleRequest& request) {
     }
     facts.osRecord.assign(request.osRecord, request.osRecord + sizeof(request.osRecord));
     facts.source = request.source;
+    facts.preparedStack = PreparedCallStackOf(object);
     facts.relatedObject = reinterpret_cast<void*>(request.relatedObject);
     facts.package = request.package;
     // The crashed thread waits while its exception is handled, so its list can be read.
