@@ -23,6 +23,10 @@ function(brevant_add_crash_reporting_program name)
     set(runtime_options -static -static-libgcc -static-libstdc++
         -Wl,--wrap=__cxa_throw -Wl,--wrap=__cxa_free_exception -Wl,--wrap=__cxa_end_catch
         -Wl,--wrap=__cxa_pure_virtual)
+    # Exports keep their plain names (qrxTraceProcess, not qrxTraceProcess@4) on i686.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        list(APPEND runtime_options -Wl,--kill-at)
+    endif()
     cmake_parse_arguments(PARSE_ARGV 1 arg "WIN32" "SETTINGS;RESOURCES;OUTPUT_DIRECTORY" "SOURCES;LINK_OPTIONS")
     if(NOT arg_SOURCES)
         message(FATAL_ERROR "brevant_add_crash_reporting_program(${name}): SOURCES is missing")

@@ -77,15 +77,9 @@ DWORD TraceProcess(std::int32_t maximumLength) {
 
 }  // namespace brevant::crashreport
 
-// The tool starts this as a thread procedure with the maximum length as its parameter. The
-// name is exported undecorated on both architectures.
-#ifdef _WIN64
-extern "C" __declspec(dllexport) DWORD WINAPI qrxTraceProcess(void* maximumLength);
-#else
-extern "C" __declspec(dllexport) DWORD WINAPI qrxTraceProcess(void* maximumLength) __asm__("_qrxTraceProcess");
-#endif
-
-extern "C" DWORD WINAPI qrxTraceProcess(void* maximumLength) {
+// The tool starts this as a thread procedure with the maximum length as its parameter (the
+// programs link with --kill-at on i686, so the name is exported without its "@4").
+extern "C" __declspec(dllexport) DWORD WINAPI qrxTraceProcess(void* maximumLength) {
     return brevant::crashreport::TraceProcess(
         static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(maximumLength)));
 }
