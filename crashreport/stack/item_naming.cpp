@@ -53,7 +53,11 @@ void NameByModule(WalkContext& walk, TInternalStackItem& item, std::vector<std::
     out.Line = module.store->LineAtAddress(*offset).line;
     if (out.Line > 0 && walk.request.showRelLines && out.PublicAddr != 0) {
         const std::int32_t startLine = walk.caches.LineOf(item.Module, out.PublicAddr);
-        if (startLine > 0) {
+        // A line of inlined code from another file, or above the function's first line, has
+        // no meaning relative to the function: it stays absolute.
+        const auto startOffset = StoreOffset(module, out.PublicAddr);
+        const bool sameFile = startOffset && module.store->UnitAt(*startOffset) == module.store->UnitAt(*offset);
+        if (startLine > 0 && startLine <= out.Line && sameFile) {
             out.PublicLine = out.Line;
             out.Line -= startLine;
         }

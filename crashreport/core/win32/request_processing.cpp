@@ -129,7 +129,9 @@ CrashExceptionFacts FactsOf(const HandleRequest& request) {
     }
     facts.osRecord.assign(request.osRecord, request.osRecord + sizeof(request.osRecord));
     facts.source = request.source;
-    facts.preparedStack = PreparedCallStackOf(object);
+    // An operating-system exception is walked from its context; the stack prepared when its
+    // object was made would show the crash reporter's own frames.
+    if (!request.context) facts.preparedStack = PreparedCallStackOf(object);
     facts.relatedObject = reinterpret_cast<void*>(request.relatedObject);
     facts.package = request.package;
     // The crashed thread waits while its exception is handled, so its list can be read.

@@ -35,7 +35,8 @@ private:
     // A module's exports and entry point by address, read once.
     const std::map<std::uint64_t, std::u16string>& EntriesOf(std::uint64_t moduleBase) const;
 
-    mutable std::mutex lock_;
+    // Recursive: the export table of a module is read (through Read) while its entries are made.
+    mutable std::recursive_mutex lock_;
     mutable std::vector<ImageRegion> imageRegions_;
     mutable std::map<std::uint64_t, std::map<std::uint64_t, std::u16string>> entries_;
 };
