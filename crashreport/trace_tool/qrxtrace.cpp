@@ -3,6 +3,8 @@
 // its current state, and prints it (UTF-8); with --clipboard the program puts it on the
 // clipboard instead. Useful for a program that hangs. The tool and the program must be of the
 // same architecture.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -61,8 +63,10 @@ int Trace(DWORD processId, bool toClipboard) {
         result = Fail("the process did not write its report in time", processId);
     } else if (!toClipboard) {
         if (view && view[0]) {
+            // The report's own CR LF line ends go out unchanged.
+            _setmode(_fileno(stdout), _O_BINARY);
             std::fwrite(view, 1, strnlen(view, kMappingSize), stdout);
-            std::fputs("\n", stdout);
+            std::fputs("\r\n", stdout);
         } else {
             result = Fail("the process wrote no report", processId);
         }

@@ -66,6 +66,8 @@ class BugReportTest(unittest.TestCase):
         """Runs qrxtrace against a host that stands still, and against a process id that does
         not exist; then lets the host go."""
         log = cls.hosts.next_log()
+        for stale in (log, Path(str(log) + ".stop")):
+            stale.unlink(missing_ok=True)
         host = subprocess.Popen([cls.prefix.loader, str(cls.work / "hang" / "crash_host.exe"), windows_path(log), "hang"],
                                 env=cls.prefix.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                 stderr=subprocess.DEVNULL)
