@@ -250,6 +250,24 @@ TEST_F(Walk32Test, PreparedCallStackRecordsCallTestedSlotsWithTheirChainFlag) {
     EXPECT_FALSE(DecodePreparedCallStack(text, 8));
 }
 
+TEST_F(Walk32Test, TheSlotBelowAChainSlotIsSkippedEvenWhenItLooksLikeAReturn) {
+    StackBuilder stack(kStackTop, 4);
+    stack.Push(0);
+    const std::uint64_t outerFrame = stack.Push(0);
+    stack.Push(0);
+    stack.Push(0xE8000000);  // puts 0xE8 five bytes below outerFrame: the frame's address passes the call test
+    stack.Push(s_.retStart);
+    const std::uint64_t innerFrame = stack.Push(outerFrame);
+    process_.Write(stack.Bottom(), stack.Bytes());
+    const PrepareRequest prepare{stack.Bottom(), stack.Top(), 4, innerFrame, {}, 0, false};
+    EXPECT_EQ(DecodePreparedCallStack(PrepareCallStack(process_, prepare), 4),
+              (std::vector<PreparedEntry>{{true, s_.retStart}}));
+    // Without the chain nothing is certain and nothing is skipped.
+    const PrepareRequest unchained{stack.Bottom(), stack.Top(), 4, 0, {}, 0, false};
+    EXPECT_EQ(DecodePreparedCallStack(PrepareCallStack(process_, unchained), 4),
+              (std::vector<PreparedEntry>{{false, s_.retStart}, {false, outerFrame}}));
+}
+
 TEST_F(Walk32Test, DeepRecursionFoldsToOnePass) {
     StackBuilder stack(kStackTop, 4);
     stack.Push(0);
