@@ -31,30 +31,22 @@ void Register(std::u16string_view name, std::u16string_view description, ReportP
 
 void AddReportPlugin(std::u16string_view name, std::u16string_view description, TBugReportPluginA callback,
                      bool isSection) {
-    ReportPluginCallbacks callbacks;
-    callbacks.a = callback;
-    Register(name, description, callbacks, isSection);
+    Register(name, description, {callback, nullptr, nullptr, nullptr}, isSection);
 }
 
 void AddReportPlugin(std::u16string_view name, std::u16string_view description, TBugReportPluginW callback,
                      bool isSection) {
-    ReportPluginCallbacks callbacks;
-    callbacks.w = callback;
-    Register(name, description, callbacks, isSection);
+    Register(name, description, {nullptr, callback, nullptr, nullptr}, isSection);
 }
 
 void AddReportPlugin(std::u16string_view name, std::u16string_view description, TBugReportPluginExA callback,
                      bool isSection) {
-    ReportPluginCallbacks callbacks;
-    callbacks.exA = callback;
-    Register(name, description, callbacks, isSection);
+    Register(name, description, {nullptr, nullptr, callback, nullptr}, isSection);
 }
 
 void AddReportPlugin(std::u16string_view name, std::u16string_view description, TBugReportPluginExW callback,
                      bool isSection) {
-    ReportPluginCallbacks callbacks;
-    callbacks.exW = callback;
-    Register(name, description, callbacks, isSection);
+    Register(name, description, {nullptr, nullptr, nullptr, callback}, isSection);
 }
 
 void RemoveReportPlugin(std::u16string_view name) {

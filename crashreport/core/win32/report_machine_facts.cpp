@@ -151,11 +151,47 @@ std::u16string CompiledWith() {
     return std::u16string(text.begin(), text.end());
 }
 
+// The process runs in a remote session: the system says so, or its session is not the one
+// that shows on the machine's own screen.
+bool InRemoteSession() {
+    using GetSystemMetricsFunction = int(WINAPI*)(int);
+    if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+        const auto metrics = reinterpret_cast<GetSystemMetricsFunction>(GetProcAddress(user32, "GetSystemMetrics"));
+        if (metrics && metrics(SM_REMOTESESSION) != 0) return true;
+    }
+    DWORD glassSession = 0, size = sizeof(glassSession), session = 0;
+    return RegGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Terminal Server", L"GlassSessionID",
+                        RRF_RT_REG_DWORD, nullptr, &glassSession, &size) == ERROR_SUCCESS &&
+           ProcessIdToSessionId(GetCurrentProcessId(), &session) && session != glassSession;
+}
+
+std::optional<std::u16string> RemoteClientName() {
+    using QueryFunction = BOOL(WINAPI*)(HANDLE, DWORD, int, LPWSTR*, DWORD*);
+    using FreeFunction = void(WINAPI*)(void*);
+    HMODULE wtsapi = LoadLibraryW(L"wtsapi32.dll");
+    if (!wtsapi) return std::nullopt;
+    const auto query = reinterpret_cast<QueryFunction>(GetProcAddress(wtsapi, "WTSQuerySessionInformationW"));
+    const auto release = reinterpret_cast<FreeFunction>(GetProcAddress(wtsapi, "WTSFreeMemory"));
+    std::optional<std::u16string> name;
+    LPWSTR buffer = nullptr;
+    DWORD bytes = 0;
+    constexpr int kClientName = 10;  // WTSClientName
+    if (query && release && query(nullptr, static_cast<DWORD>(-1), kClientName, &buffer, &bytes) && buffer) {
+        if (bytes >= 2) name = Text(buffer);
+        release(buffer);
+    }
+    FreeLibrary(wtsapi);
+    return name;
+}
+
 void AddUserFacts(ReportHeaderFacts& facts) {
     Guarded([&] {
         wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
         DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
         if (GetComputerNameW(name, &length)) facts.computerName = Text(name, length);
+    });
+    Guarded([&] {
+        if (InRemoteSession()) facts.wtsClientName = RemoteClientName();
     });
     Guarded([&] {
         wchar_t name[257];
