@@ -121,12 +121,12 @@ std::u16string ModuleFileName(std::uint64_t moduleBase) {
 }
 
 void ProcessEnvironment::ForgetRegions() const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(regionLock_);
     imageRegions_.clear();
 }
 
 bool ProcessEnvironment::InReadableImage(std::uint64_t address, std::size_t size) const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(regionLock_);
     for (const ImageRegion& region : imageRegions_)
         if (address >= region.base && address + size <= region.end) return true;
     MEMORY_BASIC_INFORMATION info{};
@@ -194,7 +194,7 @@ const symbols::SymbolStore* ProcessEnvironment::SymbolsOf(std::uint64_t moduleBa
 }
 
 const std::map<std::uint64_t, std::u16string>& ProcessEnvironment::EntriesOf(std::uint64_t base) const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(entryLock_);
     auto [place, inserted] = entries_.try_emplace(base);
     if (!inserted) return place->second;
     std::map<std::uint64_t, std::u16string>& entries = place->second;
