@@ -122,7 +122,8 @@ TEST(StackWalkTest, FormatsAnAddressByItsSymbolOrAsUnknown) {
     EXPECT_EQ(line.substr(digits, located.size()), located) << line;
     EXPECT_NE(line.find(" +0 StackHostOuter(int)"), std::string::npos) << line;
 
-    const auto unknown = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount"));
+    const auto unknown =
+        reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTickCount"));
     ASSERT_NE(unknown, 0u);
     EXPECT_EQ(FormatCodeAddress(unknown, true, true), AddressHex(unknown, digits) + u" +0 ???");
     EXPECT_EQ(FormatCodeAddress(unknown, false, true), AddressHex(unknown, digits) + u" ???");

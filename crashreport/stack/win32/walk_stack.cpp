@@ -31,8 +31,12 @@ ProcessWalker& Walker() {
     return *walker;
 }
 
+// The end of the committed stack region holding the caller's stack pointer: the stack base.
 std::uintptr_t CurrentStackBase() {
-    return reinterpret_cast<std::uintptr_t>(reinterpret_cast<const NT_TIB*>(NtCurrentTeb())->StackBase);
+    MEMORY_BASIC_INFORMATION region{};
+    const int here = 0;
+    if (VirtualQuery(&here, &region, sizeof(region)) != sizeof(region)) return 0;
+    return reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
 }
 
 std::uintptr_t StackPointerOf(const CONTEXT& context) {
@@ -85,8 +89,9 @@ __attribute__((noinline)) WalkResult WalkStack(const WalkRequest& request) {
     }
 }
 
-__attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, std::uintptr_t top, std::uintptr_t framePointer,
-                             std::uintptr_t stopValue, bool stopAtValue) {
+__attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, std::uintptr_t top,
+                                                       std::uintptr_t framePointer, std::uintptr_t stopValue,
+                                                       bool stopAtValue) {
     try {
         CONTEXT here{};
         RtlCaptureContext(&here);
@@ -112,7 +117,8 @@ std::u16string FormatCodeAddress(std::uintptr_t address, bool relAddrs, bool rel
     CodeAddressFacts facts;
     try {
         // Address 0 would name the caller's own location.
-        const symbols::CodeAddressInfo info = address ? symbols::LookupCodeAddress(address) : symbols::CodeAddressInfo{};
+        const symbols::CodeAddressInfo info =
+            address ? symbols::LookupCodeAddress(address) : symbols::CodeAddressInfo{};
         if (info.found) {
             facts = {true, info.moduleName, info.unitName, info.line, info.functionStart, 0, info.functionName};
             symbols::LineCache cache;
