@@ -13,7 +13,8 @@ std::u16string FormatCodeAddress(std::uint64_t address, const CodeAddressFacts& 
     text += u" " + facts.moduleName + u" " + facts.unitName + u" ";
     if (facts.line > 0) text += DecimalText(facts.line) + u" ";
     if (relLines) {
-        const std::int32_t relative = facts.line > 0 && facts.functionStartLine > 0 ? facts.line - facts.functionStartLine : 0;
+        const std::int32_t relative =
+            facts.line > 0 && facts.functionStartLine > 0 ? facts.line - facts.functionStartLine : 0;
         text += u"+" + DecimalText(relative) + u" ";
     }
     return text + facts.functionName;

@@ -10,8 +10,7 @@ namespace brevant::crashreport {
 
 // A call whose target's name holds one of these raised the exception: the throw entry (and
 // its interception wrapper), the rethrow, and error-raising helpers.
-inline constexpr std::array<std::u16string_view, 3> kRaiseRoutineMarks = {u"__cxa_throw", u"__cxa_rethrow",
-                                                                          u"Error"};
+inline constexpr std::array<std::u16string_view, 3> kRaiseRoutineMarks = {u"__cxa_throw", u"__cxa_rethrow", u"Error"};
 
 // The C++ runtime's termination path: what called terminate and everything it called is
 // machinery, not the program's code.

@@ -27,8 +27,8 @@ public:
     // True when the candidate became an item.
     bool Consider(const Candidate& candidate) {
         const std::uint64_t v = candidate.value;
-        const bool forced = candidate.kind != CandidateKind::stackValue ||
-                            (walk_.HasException() && v == walk_.request.exceptAddr);
+        const bool forced =
+            candidate.kind != CandidateKind::stackValue || (walk_.HasException() && v == walk_.request.exceptAddr);
         std::uint64_t probe = v - 1, afterInstr = v;
         bool readable = true;
         if (forced) {
@@ -110,9 +110,7 @@ void CollectPossibleStackItems(WalkContext& walk, const StackSnapshot& stack) {
 
     auto stoppedAtTop = [&] { return !walk.items.empty() && walk.items.back().TopItem; };
     const std::uint64_t range = std::max<std::uint64_t>(stack.Top() - stack.Bottom(), 1);
-    auto progress = [&](std::uint64_t slot) {
-        walk.Progress(static_cast<int>((stack.Top() - slot) * 25 / range));
-    };
+    auto progress = [&](std::uint64_t slot) { walk.Progress(static_cast<int>((stack.Top() - slot) * 25 / range)); };
     const auto prepared = walk.request.preparedStack.empty()
                               ? std::nullopt
                               : DecodePreparedCallStack(walk.request.preparedStack, walk.env.PointerSize());

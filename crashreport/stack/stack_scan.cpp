@@ -45,8 +45,7 @@ std::set<std::uint64_t> FramePointerChainSlots(const StackSnapshot& stack, std::
     return slots;
 }
 
-void ScanStackSlots(const StackSnapshot& stack, const std::set<std::uint64_t>& chainSlots,
-                    const SlotVisitor& visit) {
+void ScanStackSlots(const StackSnapshot& stack, const std::set<std::uint64_t>& chainSlots, const SlotVisitor& visit) {
     const unsigned size = stack.PointerSize();
     if (stack.Top() - stack.Bottom() < size) return;
     for (std::uint64_t slot = stack.Top() - size;; slot -= size) {

@@ -128,8 +128,10 @@ void ComposeResult(const std::vector<TInternalStackItem>& items, const ComposeOp
         text += u"\r\n" + LineText(out, widths, options);
         const TStackItem line = StructuredLine(out);
         const std::uint32_t value = CrcLineValue(line, out.PublicAddr);
-        if (first) result.firstValue = result.blockCrc = value;
-        else result.blockCrc = CrcStepValue(result.blockCrc, value);
+        if (first)
+            result.firstValue = result.blockCrc = value;
+        else
+            result.blockCrc = CrcStepValue(result.blockCrc, value);
         if (line.Line > 0 || line.relLine > 0) result.hasLine = true;
         if (!disassemblyFromLine && !haveFallback && out.PublicAddr != 0) {
             result.functionStart = static_cast<std::uintptr_t>(out.PublicAddr);

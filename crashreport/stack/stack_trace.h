@@ -32,14 +32,14 @@ struct WalkRequest {
     // Stack slots that the unwind information shows to hold return addresses (64-bit code,
     // which keeps no frame-pointer chain); certain like frame chain slots.
     std::vector<std::uintptr_t> unwoundSlots;
-    const void* context = nullptr;    // the platform's CONTEXT of the walked thread, or none
-    std::uintptr_t creatorAddr = 0;   // code address that created the thread, 0 none
-    std::uintptr_t exceptAddr = 0;    // 0 none
+    const void* context = nullptr;   // the platform's CONTEXT of the walked thread, or none
+    std::uintptr_t creatorAddr = 0;  // code address that created the thread, 0 none
+    std::uintptr_t exceptAddr = 0;   // 0 none
     bool exceptThread = false;
     bool extException = false;
     bool bcbTermination = false;
-    std::string preparedStack;                    // from PrepareCallStack at raise time, or empty
-    const std::atomic<bool>* abort = nullptr;     // polled in every phase; may be null
+    std::string preparedStack;                   // from PrepareCallStack at raise time, or empty
+    const std::atomic<bool>* abort = nullptr;    // polled in every phase; may be null
     std::function<void(int permille)> progress;  // 0..1000; may be empty
 };
 

@@ -52,8 +52,8 @@ WalkResult WalkStack(const StackEnvironment& env, WalkCaches& caches, const Walk
     WalkContext walk(env, caches, request);
     std::optional<StackSnapshot> stack;
     NamingResult naming;
-    const ComposeOptions compose{request.hideUgly, request.showRelAddrs, request.showRelLines,
-                                 request.creatorAddr != 0, env.AddressDigits()};
+    const ComposeOptions compose{request.hideUgly, request.showRelAddrs, request.showRelLines, request.creatorAddr != 0,
+                                 env.AddressDigits()};
     const Phase phases[] = {
         {u"CollectPossibleStackItems",
          [&] {

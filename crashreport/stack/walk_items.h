@@ -9,11 +9,11 @@
 namespace brevant::crashreport {
 
 struct TStackLink {
-    int Link = -1;  // the other item, -1 none yet
+    int Link = -1;               // the other item, -1 none yet
     std::uint64_t CodeAddr = 0;  // the call (or faulting) instruction, 0 unknown
     bool HasTarget = false;
     std::uint64_t Target = 0;
-    int Func = -1;  // function-cache index of the function the link asserts, -1 unknown
+    int Func = -1;              // function-cache index of the function the link asserts, -1 unknown
     std::uint64_t Quality = 0;  // 0 not yet scored
 };
 

@@ -18,20 +18,20 @@ TEST(CallTestTest, AcceptsTheCallFormsEndingBeforeTheValue) {
         bool call;
     };
     const Case cases[] = {
-        {{0xE8, 1, 2, 3, 4}, true},                    // call rel32
-        {{0x9A, 1, 2, 3, 4, 5, 6}, true},              // call far ptr16:32
-        {{0xFF, 0xD0}, true},                          // call eax
-        {{0x41, 0xFF, 0xD3}, true},                    // call r11
-        {{0xFF, 0x10}, true},                          // call [eax]
-        {{0xFF, 0x55, 0x08}, true},                    // call [ebp+8]
-        {{0xFF, 0x14, 0x24, 0x08}, true},              // call [esp+8]
-        {{0xFF, 0x15, 1, 2, 3, 4}, true},              // call [disp32], call [rip+disp32]
-        {{0xFF, 0x14, 0x85, 1, 2, 3, 4}, true},        // call [eax*4+disp32]
-        {{0xFF, 0x1D, 1, 2, 3, 4}, true},              // call far [disp32]
-        {{0xFF, 0xE0}, false},                         // jmp eax
-        {{0xFF, 0x25, 1, 2, 3, 4}, false},             // jmp [disp32]
-        {{0xE9, 1, 2, 3, 4}, false},                   // jmp rel32
-        {{0xE8, 1, 2, 3}, false},                      // a call ending one byte early
+        {{0xE8, 1, 2, 3, 4}, true},              // call rel32
+        {{0x9A, 1, 2, 3, 4, 5, 6}, true},        // call far ptr16:32
+        {{0xFF, 0xD0}, true},                    // call eax
+        {{0x41, 0xFF, 0xD3}, true},              // call r11
+        {{0xFF, 0x10}, true},                    // call [eax]
+        {{0xFF, 0x55, 0x08}, true},              // call [ebp+8]
+        {{0xFF, 0x14, 0x24, 0x08}, true},        // call [esp+8]
+        {{0xFF, 0x15, 1, 2, 3, 4}, true},        // call [disp32], call [rip+disp32]
+        {{0xFF, 0x14, 0x85, 1, 2, 3, 4}, true},  // call [eax*4+disp32]
+        {{0xFF, 0x1D, 1, 2, 3, 4}, true},        // call far [disp32]
+        {{0xFF, 0xE0}, false},                   // jmp eax
+        {{0xFF, 0x25, 1, 2, 3, 4}, false},       // jmp [disp32]
+        {{0xE9, 1, 2, 3, 4}, false},             // jmp rel32
+        {{0xE8, 1, 2, 3}, false},                // a call ending one byte early
         {{0x90, 0x90}, false},
     };
     for (const Case& c : cases) {
@@ -77,9 +77,10 @@ TEST(ComposeResultTest, WritesAlignedColumnsOneLinePerAddress) {
     options.hasCreator = true;
     WalkResult result;
     ComposeResult(items, options, result);
-    EXPECT_EQ(result.text, u"0045a2b0 +34 app.exe Worker  211 +12 TWorkerThread.Execute\r\n"
-                           u"0040e7c1 +3d app.exe Threads         RunThread\r\n"
-                           u"0045a0f4 +10 app.exe Worker   87  +3 TWorkerThread.Start");
+    EXPECT_EQ(result.text,
+              u"0045a2b0 +34 app.exe Worker  211 +12 TWorkerThread.Execute\r\n"
+              u"0040e7c1 +3d app.exe Threads         RunThread\r\n"
+              u"0045a0f4 +10 app.exe Worker   87  +3 TWorkerThread.Start");
     ASSERT_EQ(result.callstack.size(), 3u);
     EXPECT_EQ(result.callstack[0].relAddr, 0x34u);
     EXPECT_EQ(result.callstack[0].Line, 211);
@@ -94,8 +95,9 @@ TEST(ComposeResultTest, WritesAlignedColumnsOneLinePerAddress) {
     options.hideUgly = true;
     WalkResult hidden;
     ComposeResult(items, options, hidden);
-    EXPECT_EQ(hidden.text, u"0045a2b0 +34 app.exe Worker 211 +12 TWorkerThread.Execute\r\n"
-                           u"0045a0f4 +10 app.exe Worker  87  +3 TWorkerThread.Start");
+    EXPECT_EQ(hidden.text,
+              u"0045a2b0 +34 app.exe Worker 211 +12 TWorkerThread.Execute\r\n"
+              u"0045a0f4 +10 app.exe Worker  87  +3 TWorkerThread.Start");
 }
 
 TEST(ComposeResultTest, PadsMissingOffsetsAndNamesAndKeepsTheTopItem) {
@@ -109,8 +111,9 @@ TEST(ComposeResultTest, PadsMissingOffsetsAndNamesAndKeepsTheTopItem) {
     options.addressDigits = 16;
     WalkResult result;
     ComposeResult(items, options, result);
-    EXPECT_EQ(result.text, u"0000000000001234 +000 ???   \r\n"
-                           u"00000000004011f4 +1f4 m.dll F");
+    EXPECT_EQ(result.text,
+              u"0000000000001234 +000 ???   \r\n"
+              u"00000000004011f4 +1f4 m.dll F");
     EXPECT_FALSE(result.hasLine);
     // No line with a source line: the disassembly shows the first line with a function start.
     EXPECT_EQ(result.functionStart, 0x401000u);

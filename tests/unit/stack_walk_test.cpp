@@ -41,10 +41,10 @@ constexpr std::uint64_t kStackTop = 0x20000;
 // Functions of the 32-bit sample, each at a multiple of 16.
 struct Sample32 {
     std::uint64_t start = 0x401000, outer = 0x401010, middle = 0x401020, inner = 0x401030, leaf = 0x401040,
-                  other = 0x401050, unrelated = 0x401060, recurse = 0x401070, entry2 = 0x401080,
-                  thrower = 0x401090, throwHook = 0x4010A0, mainFn = 0x4010B0;
-    std::uint64_t retStart = 0, retOuter = 0, retMiddle = 0, retInner = 0, retOther = 0, retRecurse = 0,
-                  retEntry2 = 0, retThrower = 0, retMain = 0;
+                  other = 0x401050, unrelated = 0x401060, recurse = 0x401070, entry2 = 0x401080, thrower = 0x401090,
+                  throwHook = 0x4010A0, mainFn = 0x4010B0;
+    std::uint64_t retStart = 0, retOuter = 0, retMiddle = 0, retInner = 0, retOther = 0, retRecurse = 0, retEntry2 = 0,
+                  retThrower = 0, retMain = 0;
     std::uint64_t fault = 0x401043;  // mov eax,[0] in Leaf
 };
 
@@ -61,15 +61,23 @@ symbols::SymbolTable Sample32Symbols() {
     table.codeStart = 0x1000;
     table.codeEnd = 0x2000;
     table.units = {"walk_sample"};
-    const std::pair<std::uint32_t, const char*> names[] = {
-        {0x1000, "Start"},     {0x1010, "Outer"},   {0x1020, "Middle"}, {0x1030, "Inner"},
-        {0x1040, "Leaf"},      {0x1050, "Other"},   {0x1060, "Unrelated"}, {0x1070, "Recurse"},
-        {0x1080, "Entry2"},    {0x1090, "Thrower"}, {0x10A0, "__wrap___cxa_throw"}, {0x10B0, "Main"}};
+    const std::pair<std::uint32_t, const char*> names[] = {{0x1000, "Start"},
+                                                           {0x1010, "Outer"},
+                                                           {0x1020, "Middle"},
+                                                           {0x1030, "Inner"},
+                                                           {0x1040, "Leaf"},
+                                                           {0x1050, "Other"},
+                                                           {0x1060, "Unrelated"},
+                                                           {0x1070, "Recurse"},
+                                                           {0x1080, "Entry2"},
+                                                           {0x1090, "Thrower"},
+                                                           {0x10A0, "__wrap___cxa_throw"},
+                                                           {0x10B0, "Main"}};
     for (const auto& [start, name] : names) table.symbols.push_back({start, name, 0});
     // Inner, Leaf, Unrelated and the throw hook have no lines.
-    table.lines = {{0x1000, 100}, {0x1003, 101}, {0x1008, 102}, {0x1010, 200}, {0x1013, 202}, {0x1018, 203},
-                   {0x1020, 300}, {0x1023, 305}, {0x1028, 306}, {0x1030, 0},   {0x1050, 600}, {0x1053, 601},
-                   {0x1060, 0},   {0x1070, 700}, {0x1073, 702}, {0x1080, 800}, {0x1083, 801}, {0x1090, 900},
+    table.lines = {{0x1000, 100}, {0x1003, 101}, {0x1008, 102},  {0x1010, 200},  {0x1013, 202}, {0x1018, 203},
+                   {0x1020, 300}, {0x1023, 305}, {0x1028, 306},  {0x1030, 0},    {0x1050, 600}, {0x1053, 601},
+                   {0x1060, 0},   {0x1070, 700}, {0x1073, 702},  {0x1080, 800},  {0x1083, 801}, {0x1090, 900},
                    {0x1093, 904}, {0x10A0, 0},   {0x10B0, 1000}, {0x10B3, 1002}, {0x10C0, 0}};
     table.segments = {{0x1000, 0}};
     table.debugInfo = "sample build 1";
@@ -149,10 +157,11 @@ TEST_F(Walk32Test, FindsTheTrueChainInnermostFirstWithAlignedColumns) {
     const StackBuilder stack = CrashStack(framePointer);
     const WalkResult result = Walk(CrashRequest(stack, framePointer));
     // Inner has no source line and is hidden; Leaf has none either but is the crash location.
-    EXPECT_EQ(result.text, u"00401043 +3 sample.exe walk_sample        Leaf\r\n"
-                           u"00401023 +3 sample.exe walk_sample 305 +5 Middle\r\n"
-                           u"00401013 +3 sample.exe walk_sample 202 +2 Outer\r\n"
-                           u"00401003 +3 sample.exe walk_sample 101 +1 Start");
+    EXPECT_EQ(result.text,
+              u"00401043 +3 sample.exe walk_sample        Leaf\r\n"
+              u"00401023 +3 sample.exe walk_sample 305 +5 Middle\r\n"
+              u"00401013 +3 sample.exe walk_sample 202 +2 Outer\r\n"
+              u"00401003 +3 sample.exe walk_sample 101 +1 Start");
     ASSERT_EQ(result.callstack.size(), 4u);
     const TStackItem& middle = result.callstack[1];
     EXPECT_EQ(middle.Addr, 0x401023u);
@@ -197,11 +206,12 @@ TEST_F(Walk32Test, ShowingUglyItemsKeepsLinesWithoutSourceLine) {
     request.showRelLines = false;
     request.showRelAddrs = false;
     const WalkResult result = Walk(request);
-    EXPECT_EQ(result.text, u"00401043 sample.exe walk_sample     Leaf\r\n"
-                           u"00401033 sample.exe walk_sample     Inner\r\n"
-                           u"00401023 sample.exe walk_sample 305 Middle\r\n"
-                           u"00401013 sample.exe walk_sample 202 Outer\r\n"
-                           u"00401003 sample.exe walk_sample 101 Start");
+    EXPECT_EQ(result.text,
+              u"00401043 sample.exe walk_sample     Leaf\r\n"
+              u"00401033 sample.exe walk_sample     Inner\r\n"
+              u"00401023 sample.exe walk_sample 305 Middle\r\n"
+              u"00401013 sample.exe walk_sample 202 Outer\r\n"
+              u"00401003 sample.exe walk_sample 101 Start");
     ASSERT_EQ(result.callstack.size(), 5u);
     // Without relative lines the absolute line is the relative field's.
     EXPECT_EQ(result.callstack[2].Line, 0);
@@ -284,8 +294,9 @@ TEST_F(Walk32Test, DeepRecursionFoldsToOnePass) {
     request.stackTop = stack.Top();
     request.framePointer = ebp;
     const WalkResult result = Walk(request);
-    EXPECT_EQ(result.text, u"00401073 +3 sample.exe walk_sample 702 +2 Recurse\r\n"
-                           u"00401083 +3 sample.exe walk_sample 801 +1 Entry2");
+    EXPECT_EQ(result.text,
+              u"00401073 +3 sample.exe walk_sample 702 +2 Recurse\r\n"
+              u"00401083 +3 sample.exe walk_sample 801 +1 Entry2");
 }
 
 TEST_F(Walk32Test, ARaisedExceptionShowsTheCallOfTheRaise) {
@@ -305,8 +316,9 @@ TEST_F(Walk32Test, ARaisedExceptionShowsTheCallOfTheRaise) {
     request.exceptAddr = s_.retThrower;
     request.exceptThread = true;
     const WalkResult result = Walk(request);
-    EXPECT_EQ(result.text, u"00401093 +3 sample.exe walk_sample  904 +4 Thrower\r\n"
-                           u"004010b3 +3 sample.exe walk_sample 1002 +2 Main");
+    EXPECT_EQ(result.text,
+              u"00401093 +3 sample.exe walk_sample  904 +4 Thrower\r\n"
+              u"004010b3 +3 sample.exe walk_sample 1002 +2 Main");
     EXPECT_EQ(result.innermostAddr, 0x401093u);
 }
 
@@ -346,9 +358,9 @@ protected:
 
     Walk64Test() : process_(x86::Mode::Bits64) {
         CodeAssembler exe(kMain);
-        exe.Bytes({0x55, 0x48, 0x89, 0xE5, 0x48, 0x83, 0xEC, 0x20});                  // push rbp; mov rbp,rsp; sub rsp,32
-        exe.Bytes({0x48, 0x8D, 0x0D}).Dword(kCallback - (exe.Here() + 4));            // lea rcx,[rip+Callback64]
-        exe.Bytes({0xFF, 0x15}).Dword(kImportSlot - (exe.Here() + 4));                 // call [rip+slot]
+        exe.Bytes({0x55, 0x48, 0x89, 0xE5, 0x48, 0x83, 0xEC, 0x20});        // push rbp; mov rbp,rsp; sub rsp,32
+        exe.Bytes({0x48, 0x8D, 0x0D}).Dword(kCallback - (exe.Here() + 4));  // lea rcx,[rip+Callback64]
+        exe.Bytes({0xFF, 0x15}).Dword(kImportSlot - (exe.Here() + 4));      // call [rip+slot]
         retMain_ = exe.Here();
         exe.Bytes({0x48, 0x83, 0xC4, 0x20, 0x5D, 0xC3});
         exe.At(kCallback).Bytes({0x55, 0x48, 0x89, 0xE5, 0x48, 0x83, 0xEC, 0x20});
@@ -426,10 +438,11 @@ TEST_F(Walk64Test, UnwoundSlotsAnchorTheChainThroughALibraryKnownByItsExports) {
     request.exceptThread = true;
     request.extException = true;
     const WalkResult result = WalkStack(process_, caches_, request);
-    EXPECT_EQ(result.text, u"0000000140001084 +4 sample64.exe walk64 52 +2 Leaf64\r\n"
-                           u"0000000140001048 +8 sample64.exe walk64 43 +3 Callback64\r\n"
-                           u"00007ff800001008 +8 system.dll                Dispatch\r\n"
-                           u"000000014000100f +f sample64.exe walk64 12 +2 Main64");
+    EXPECT_EQ(result.text,
+              u"0000000140001084 +4 sample64.exe walk64 52 +2 Leaf64\r\n"
+              u"0000000140001048 +8 sample64.exe walk64 43 +3 Callback64\r\n"
+              u"00007ff800001008 +8 system.dll                Dispatch\r\n"
+              u"000000014000100f +f sample64.exe walk64 12 +2 Main64");
     ASSERT_EQ(result.callstack.size(), 4u);
     EXPECT_EQ(result.callstack[2].ModuleName, u"system.dll");
     EXPECT_EQ(result.callstack[2].relAddr, 8u);

@@ -73,8 +73,10 @@ void RecordRaise(void* object, const std::type_info* type, std::uintptr_t addres
     } catch (...) {
         // Without memory the inner list stays as it was; the new raise is still recorded.
     }
-    if (record) state.osRecord = *record;
-    else state.osRecord = EXCEPTION_RECORD{};
+    if (record)
+        state.osRecord = *record;
+    else
+        state.osRecord = EXCEPTION_RECORD{};
     state.lastObject = object;
     state.lastType = type;
     state.lastAddress = address;
@@ -100,7 +102,8 @@ __attribute__((noinline)) std::string PrepareAtThrow() {
     ThreadExceptState& state = CurrentExceptState();
     if (state.preparingCallStack) return {};
     state.preparingCallStack = true;
-    std::string prepared = PrepareCallStack(0, 0, reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), 0, false);
+    std::string prepared =
+        PrepareCallStack(0, 0, reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), 0, false);
     state.preparingCallStack = false;
     return prepared;
 }

@@ -47,8 +47,9 @@ std::optional<ImageHeaders> ReadImageHeaders(const ProcessEnvironment& env, std:
     WORD magic = 0;
     if (!ReadValue(env, optional, magic)) return std::nullopt;
     headers.is64 = magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
-    const bool read = headers.is64 ? ReadValue(env, optional, headers.optional64)
-                                   : magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC && ReadValue(env, optional, headers.optional32);
+    const bool read = headers.is64
+                          ? ReadValue(env, optional, headers.optional64)
+                          : magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC && ReadValue(env, optional, headers.optional32);
     if (!read) return std::nullopt;
     headers.sections = optional + headers.file.SizeOfOptionalHeader;
     return headers;
@@ -65,9 +66,11 @@ bool IsCode(const IMAGE_SECTION_HEADER& section) {
     return (section.Characteristics & (IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE)) != 0;
 }
 
-AfterRange CodeRange(std::uint64_t base, const ImageHeaders& headers, const std::vector<IMAGE_SECTION_HEADER>& sections) {
+AfterRange CodeRange(std::uint64_t base, const ImageHeaders& headers,
+                     const std::vector<IMAGE_SECTION_HEADER>& sections) {
     if (!sections.empty() && IsCode(sections[0])) {
-        AfterRange range{base + sections[0].VirtualAddress, base + sections[0].VirtualAddress + sections[0].Misc.VirtualSize};
+        AfterRange range{base + sections[0].VirtualAddress,
+                         base + sections[0].VirtualAddress + sections[0].Misc.VirtualSize};
         if (sections.size() > 1 && IsCode(sections[1]))
             range.end = base + sections[1].VirtualAddress + sections[1].Misc.VirtualSize;
         return range;
@@ -77,7 +80,8 @@ AfterRange CodeRange(std::uint64_t base, const ImageHeaders& headers, const std:
     return {base + start, base + start + size};
 }
 
-AfterRange DataRange(std::uint64_t base, const ImageHeaders& headers, const std::vector<IMAGE_SECTION_HEADER>& sections) {
+AfterRange DataRange(std::uint64_t base, const ImageHeaders& headers,
+                     const std::vector<IMAGE_SECTION_HEADER>& sections) {
     std::uint64_t start = 0;
     DWORD size = 0;
     if (headers.is64) {
@@ -113,7 +117,8 @@ std::uint64_t ProcedureOf(const wchar_t* module, const char* name) {
 
 std::u16string ModuleFileName(std::uint64_t moduleBase) {
     wchar_t path[MAX_PATH + 1];
-    const DWORD length = GetModuleFileNameW(reinterpret_cast<HMODULE>(moduleBase), path, static_cast<DWORD>(std::size(path)));
+    const DWORD length =
+        GetModuleFileNameW(reinterpret_cast<HMODULE>(moduleBase), path, static_cast<DWORD>(std::size(path)));
     if (length == 0 || length >= std::size(path)) return {};
     std::u16string text(path, path + length);
     const std::size_t slash = text.find_last_of(u"\\/");
@@ -121,19 +126,20 @@ std::u16string ModuleFileName(std::uint64_t moduleBase) {
 }
 
 void ProcessEnvironment::ForgetRegions() const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(regionLock_);
     imageRegions_.clear();
 }
 
 bool ProcessEnvironment::InReadableImage(std::uint64_t address, std::size_t size) const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(regionLock_);
     for (const ImageRegion& region : imageRegions_)
         if (address >= region.base && address + size <= region.end) return true;
     MEMORY_BASIC_INFORMATION info{};
     if (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof(info)) != sizeof(info)) return false;
     constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
                                 PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    if (info.Type != MEM_IMAGE || info.State != MEM_COMMIT || !(info.Protect & kReadable) || (info.Protect & PAGE_GUARD))
+    if (info.Type != MEM_IMAGE || info.State != MEM_COMMIT || !(info.Protect & kReadable) ||
+        (info.Protect & PAGE_GUARD))
         return false;
     const ImageRegion region{reinterpret_cast<std::uint64_t>(info.BaseAddress),
                              reinterpret_cast<std::uint64_t>(info.BaseAddress) + info.RegionSize};
@@ -194,13 +200,14 @@ const symbols::SymbolStore* ProcessEnvironment::SymbolsOf(std::uint64_t moduleBa
 }
 
 const std::map<std::uint64_t, std::u16string>& ProcessEnvironment::EntriesOf(std::uint64_t base) const {
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(entryLock_);
     auto [place, inserted] = entries_.try_emplace(base);
     if (!inserted) return place->second;
     std::map<std::uint64_t, std::u16string>& entries = place->second;
     const auto headers = ReadImageHeaders(*this, base);
     if (!headers) return entries;
-    const DWORD entryPoint = headers->is64 ? headers->optional64.AddressOfEntryPoint : headers->optional32.AddressOfEntryPoint;
+    const DWORD entryPoint =
+        headers->is64 ? headers->optional64.AddressOfEntryPoint : headers->optional32.AddressOfEntryPoint;
     if (entryPoint != 0) entries[base + entryPoint] = u"EntryPoint";
     const IMAGE_DATA_DIRECTORY directory = headers->Directory(IMAGE_DIRECTORY_ENTRY_EXPORT);
     IMAGE_EXPORT_DIRECTORY exports{};

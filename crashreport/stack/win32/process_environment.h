@@ -35,9 +35,10 @@ private:
     // A module's exports and entry point by address, read once.
     const std::map<std::uint64_t, std::u16string>& EntriesOf(std::uint64_t moduleBase) const;
 
-    // Recursive: the export table of a module is read (through Read) while its entries are made.
-    mutable std::recursive_mutex lock_;
+    // Two locks: reading the export directory reads memory, which consults the regions.
+    mutable std::mutex regionLock_;
     mutable std::vector<ImageRegion> imageRegions_;
+    mutable std::mutex entryLock_;
     mutable std::map<std::uint64_t, std::map<std::uint64_t, std::u16string>> entries_;
 };
 

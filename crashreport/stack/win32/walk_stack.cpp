@@ -31,8 +31,12 @@ ProcessWalker& Walker() {
     return *walker;
 }
 
+// The end of the committed stack region holding the caller's stack pointer: the stack base.
 std::uintptr_t CurrentStackBase() {
-    return reinterpret_cast<std::uintptr_t>(reinterpret_cast<const NT_TIB*>(NtCurrentTeb())->StackBase);
+    MEMORY_BASIC_INFORMATION region{};
+    const int here = 0;
+    if (VirtualQuery(&here, &region, sizeof(region)) != sizeof(region)) return 0;
+    return reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
 }
 
 std::uintptr_t StackPointerOf(const CONTEXT& context) {
@@ -48,6 +52,13 @@ std::vector<std::uintptr_t> AnchorSlots(const CONTEXT* context, std::uintptr_t b
     return context ? UnwoundReturnSlots(*context, bottom, top) : std::vector<std::uintptr_t>{};
 }
 
+// Where the calling function's own frame ends: at its saved frame pointer (32-bit code, whose
+// chain starts there) or at its return address slot (64-bit code, from the unwound slots).
+std::uintptr_t OwnFrameEnd(const CONTEXT& context, const std::vector<std::uintptr_t>& slots, const void* ownFrame) {
+    if (sizeof(void*) == 4) return reinterpret_cast<std::uintptr_t>(ownFrame);
+    return slots.empty() ? StackPointerOf(context) : slots.front();
+}
+
 }  // namespace
 
 __attribute__((noinline)) WalkResult WalkStack(const WalkRequest& request) {
@@ -55,17 +66,18 @@ __attribute__((noinline)) WalkResult WalkStack(const WalkRequest& request) {
         WalkRequest walk = request;
         CONTEXT here{};
         RtlCaptureContext(&here);
-        const bool ownStack = walk.stackBottom == 0;
-        if (ownStack) walk.stackBottom = StackPointerOf(here);
         if (walk.stackTop == 0) walk.stackTop = CurrentStackBase();
         if (walk.exceptAddr == 0 && !walk.exceptThread)
             walk.exceptAddr = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
-        const CONTEXT* context = static_cast<const CONTEXT*>(walk.context);
-        if (!context && ownStack) context = &here;
-#ifndef _WIN64
-        if (ownStack && walk.framePointer == 0) walk.framePointer = here.Ebp;
-#endif
-        if (walk.unwoundSlots.empty()) walk.unwoundSlots = AnchorSlots(context, walk.stackBottom, walk.stackTop);
+        if (walk.stackBottom == 0) {
+            // The own stack starts at this function's return: its frame holds nothing but
+            // copies of the request and of the context, whose code addresses are no calls.
+            walk.unwoundSlots = AnchorSlots(&here, 0, walk.stackTop);
+            walk.stackBottom = OwnFrameEnd(here, walk.unwoundSlots, __builtin_frame_address(0));
+            if (sizeof(void*) == 4 && walk.framePointer == 0) walk.framePointer = walk.stackBottom;
+        }
+        if (walk.unwoundSlots.empty())
+            walk.unwoundSlots = AnchorSlots(static_cast<const CONTEXT*>(walk.context), walk.stackBottom, walk.stackTop);
         ProcessWalker& walker = Walker();
         std::lock_guard guard(walker.lock);
         walker.env.ForgetRegions();
@@ -77,17 +89,21 @@ __attribute__((noinline)) WalkResult WalkStack(const WalkRequest& request) {
     }
 }
 
-std::string PrepareCallStack(std::uintptr_t bottom, std::uintptr_t top, std::uintptr_t framePointer,
-                             std::uintptr_t stopValue, bool stopAtValue) {
+__attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, std::uintptr_t top,
+                                                       std::uintptr_t framePointer, std::uintptr_t stopValue,
+                                                       bool stopAtValue) {
     try {
         CONTEXT here{};
         RtlCaptureContext(&here);
         PrepareRequest prepare;
-        prepare.bottom = bottom ? bottom : StackPointerOf(here);
         prepare.top = top ? top : CurrentStackBase();
         prepare.pointerSize = sizeof(void*);
         prepare.framePointer = framePointer;
-        for (std::uintptr_t slot : AnchorSlots(&here, prepare.bottom, prepare.top)) prepare.unwoundSlots.insert(slot);
+        std::vector<std::uintptr_t> slots = AnchorSlots(&here, bottom, prepare.top);
+        // As for a walk: the own stack starts at this function's return.
+        prepare.bottom = bottom ? bottom : OwnFrameEnd(here, slots, __builtin_frame_address(0));
+        for (std::uintptr_t slot : slots)
+            if (slot >= prepare.bottom) prepare.unwoundSlots.insert(slot);
         prepare.stopValue = stopValue;
         prepare.stopAtValue = stopAtValue;
         const ProcessEnvironment memory;
@@ -101,7 +117,8 @@ std::u16string FormatCodeAddress(std::uintptr_t address, bool relAddrs, bool rel
     CodeAddressFacts facts;
     try {
         // Address 0 would name the caller's own location.
-        const symbols::CodeAddressInfo info = address ? symbols::LookupCodeAddress(address) : symbols::CodeAddressInfo{};
+        const symbols::CodeAddressInfo info =
+            address ? symbols::LookupCodeAddress(address) : symbols::CodeAddressInfo{};
         if (info.found) {
             facts = {true, info.moduleName, info.unitName, info.line, info.functionStart, 0, info.functionName};
             symbols::LineCache cache;
