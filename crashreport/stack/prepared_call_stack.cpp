@@ -45,13 +45,14 @@ std::string PrepareCallStack(const x86::MemoryReader& reader, const PrepareReque
     try {
         const auto stack = StackSnapshot::Take(reader, request.bottom, request.top, request.pointerSize);
         if (!stack) return {};
+        const x86::MemoryReader& code = request.codeReader ? *request.codeReader : reader;
         std::set<std::uint64_t> chainSlots = request.unwoundSlots;
         if (request.pointerSize == 4) chainSlots.merge(FramePointerChainSlots(*stack, request.framePointer));
         std::vector<PreparedEntry> entries;
         entries.reserve(kInitialEntries);
         ScanStackSlots(*stack, chainSlots, [&](std::uint64_t, std::uint64_t value, bool chainSlot) {
             if (request.stopAtValue && value == request.stopValue) return SlotVerdict::stop;
-            if (value <= 7 || !PassesCallTest(reader, value)) return SlotVerdict::rejected;
+            if (value <= 7 || !PassesCallTest(code, value)) return SlotVerdict::rejected;
             entries.push_back({chainSlot, value});
             return chainSlot ? SlotVerdict::acceptedSkipNext : SlotVerdict::accepted;
         });

@@ -36,6 +36,8 @@ struct PrepareRequest {
     std::set<std::uint64_t> unwoundSlots;
     std::uint64_t stopValue = 0;
     bool stopAtValue = false;
+    // Where the call tests read code; null: the reader of the stack.
+    const x86::MemoryReader* codeReader = nullptr;
 };
 
 // Every slot value above 7 that passes the call test, top end first; empty text when the

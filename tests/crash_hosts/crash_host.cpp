@@ -381,6 +381,8 @@ int main(int argc, char** argv) {
     RegisterExceptionHandler(OnQuickFiltering, TSyncType::stDontSync, TExceptPhase::epQuickFiltering);
     RegisterExceptionHandler(OnMainPhase, TSyncType::stDontSync, TExceptPhase::epMainPhase);
     RegisterExceptionHandler(OnPostProcessing, TSyncType::stDontSync, TExceptPhase::epPostProcessing);
+    // Post-processing that starts with a complete report runs as the complete-report phase.
+    RegisterExceptionHandler(OnPostProcessing, TSyncType::stDontSync, TExceptPhase::epCompleteReport);
     RegisterExceptActionHandler(OnAction, TSyncType::stDontSync);
     for (int i = 2; i < argc; ++i) Run(argv[i]);
     Log("end of main");

@@ -128,21 +128,26 @@ std::u16string ModuleFileName(std::uint64_t moduleBase) {
 void ProcessEnvironment::ForgetRegions() const {
     std::lock_guard guard(regionLock_);
     imageRegions_.clear();
+    otherRegions_.clear();
 }
 
 bool ProcessEnvironment::InReadableImage(std::uint64_t address, std::size_t size) const {
     std::lock_guard guard(regionLock_);
     for (const ImageRegion& region : imageRegions_)
         if (address >= region.base && address + size <= region.end) return true;
+    for (const ImageRegion& region : otherRegions_)
+        if (address >= region.base && address < region.end) return false;
     MEMORY_BASIC_INFORMATION info{};
     if (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof(info)) != sizeof(info)) return false;
     constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
                                 PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    if (info.Type != MEM_IMAGE || info.State != MEM_COMMIT || !(info.Protect & kReadable) ||
-        (info.Protect & PAGE_GUARD))
-        return false;
     const ImageRegion region{reinterpret_cast<std::uint64_t>(info.BaseAddress),
                              reinterpret_cast<std::uint64_t>(info.BaseAddress) + info.RegionSize};
+    if (info.Type != MEM_IMAGE || info.State != MEM_COMMIT || !(info.Protect & kReadable) ||
+        (info.Protect & PAGE_GUARD)) {
+        otherRegions_.push_back(region);
+        return false;
+    }
     imageRegions_.push_back(region);
     return address >= region.base && address + size <= region.end;
 }
@@ -154,6 +159,7 @@ bool ProcessEnvironment::Read(std::uint64_t address, void* buffer, std::size_t s
         std::memcpy(buffer, reinterpret_cast<const void*>(address), size);
         return true;
     }
+    if (imagesOnly_) return false;
     SIZE_T done = 0;
     return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), buffer, size, &done) &&
            done == size;

@@ -12,6 +12,10 @@ namespace brevant::crashreport {
 
 class ProcessEnvironment : public StackEnvironment {
 public:
+    // imagesOnly: memory outside loaded images reads as unreadable. The call tests made at every
+    // throw use this, as return addresses lie in images and each read through the system costs.
+    explicit ProcessEnvironment(bool imagesOnly = false) : imagesOnly_(imagesOnly) {}
+
     // Reads of loaded images go straight to memory once a region query found them readable;
     // the regions are forgotten at the start of each walk, so an image unloaded between walks
     // is queried again. Other memory is read through the system, which fails instead of faulting.
@@ -38,6 +42,8 @@ private:
     // Two locks: reading the export directory reads memory, which consults the regions.
     mutable std::mutex regionLock_;
     mutable std::vector<ImageRegion> imageRegions_;
+    mutable std::vector<ImageRegion> otherRegions_;  // queried once: not a readable image
+    bool imagesOnly_ = false;
     mutable std::mutex entryLock_;
     mutable std::map<std::uint64_t, std::map<std::uint64_t, std::u16string>> entries_;
 };

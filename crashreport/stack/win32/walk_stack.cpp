@@ -107,6 +107,8 @@ __attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, st
         prepare.stopValue = stopValue;
         prepare.stopAtValue = stopAtValue;
         const ProcessEnvironment memory;
+        const ProcessEnvironment imageCode(true);
+        prepare.codeReader = &imageCode;
         return PrepareCallStack(memory, prepare);
     } catch (...) {
         return {};
