@@ -257,16 +257,18 @@ void BugReport::CompletePluginSections() {
 }
 
 void BugReport::FinishHeader() {
-    UpdateBracket bracket(exc_);
-    ICrashFields& header = GetBugReportHeader();
-    header.SetContent(u"callstack crc", CallstackCrcText(crc_));
-    for (const std::u16string& pair : debugInfo_) {
-        const std::size_t bar = pair.find(u'|');
-        if (bar == std::u16string::npos) continue;
-        header.SetContent(pair.substr(0, bar) + u".qrx", pair.substr(bar + 1));
+    {
+        UpdateBracket bracket(exc_);
+        ICrashFields& header = GetBugReportHeader();
+        header.SetContent(u"callstack crc", CallstackCrcText(crc_));
+        for (const std::u16string& pair : debugInfo_) {
+            const std::size_t bar = pair.find(u'|');
+            if (bar == std::u16string::npos) continue;
+            header.SetContent(pair.substr(0, bar) + u".qrx", pair.substr(bar + 1));
+        }
+        complete_ = true;
     }
-    complete_ = true;
-    exc_.MarkReportComplete();
+    exc_.ReportCompleted();
 }
 
 void BugReport::SetSectionText(std::u16string_view title, std::u16string_view newTitle, std::u16string_view content) {

@@ -43,6 +43,23 @@ void CrashException::SetPhase(TExceptPhase phase) {
     phase_ = phase;
 }
 
+void CrashException::ReportCompleted() {
+    std::lock_guard guard(hookLock_);
+    complete_ = true;
+    RunCompletionHookIfDue();
+}
+
+void CrashException::SetCompletionHook(std::function<void()> hook) {
+    std::lock_guard guard(hookLock_);
+    completionHook_ = std::move(hook);
+    RunCompletionHookIfDue();
+}
+
+// Under hookLock_; the hook leaves post-processing, so it runs once.
+void CrashException::RunCompletionHookIfDue() {
+    if (completionHook_ && complete_ && phase_ == TExceptPhase::epPostProcessing) completionHook_();
+}
+
 std::u16string CrashException::GetExceptClass() {
     std::lock_guard guard(textLock_);
     if (cachedClass_.empty())

@@ -3,6 +3,7 @@
 // module's, its phase, the filter results and (once the report exists) its report.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <cstdint>
 #include <mutex>
@@ -94,7 +95,11 @@ public:
     void CacheReportText(const std::u16string& text, std::uint64_t countAtStart);
     // The exception's report, made on first use; null where no report can be built.
     BugReport* Report();
-    void MarkReportComplete() { complete_ = true; }
+    // Marks the report complete; in post-processing this runs the completion hook.
+    void ReportCompleted();
+    // Runs when the report becomes complete during post-processing (at once when it already
+    // is); an empty hook clears it, waiting for a running one.
+    void SetCompletionHook(std::function<void()> hook);
     bool GetCreateBugReport() override { return filters_.createBugReport; }
     void SetCreateBugReport(bool value) override { filters_.createBugReport = value; }
     bool GetCreateScreenShot() override { return filters_.createScreenShot; }
@@ -138,6 +143,9 @@ private:
     bool appendScreenShot_ = false;
     std::atomic<bool> complete_{false};
     std::once_flag reportOnce_;
+    std::mutex hookLock_;
+    std::function<void()> completionHook_;
+    void RunCompletionHookIfDue();
     std::unique_ptr<BugReport> report_;
     bool mailWasSent_ = false;
     bool mailWasSaved_ = false;

@@ -33,6 +33,12 @@ bool RunPhases(HandlingContext& context, CrashException& exc, bool& paused) {
 
     exc.SetPhase(TExceptPhase::epPostProcessing);
     if (!handled) handled = FireExceptionHandlers(context, exc, exc.GetPhase(), handled);
+    // A report completed later in post-processing gets the complete-report handlers then.
+    if (!handled) {
+        exc.SetCompletionHook([&context, &exc] {
+            FireExceptionHandlers(context, exc, TExceptPhase::epCompleteReport, false);
+        });
+    }
     return handled;
 }
 
@@ -94,6 +100,7 @@ void ProcessException(HandlingContext& context, CrashException& exc) {
     } catch (...) {
         // Nothing raised while handling reaches the program; the faulting thread goes on.
     }
+    exc.SetCompletionHook(nullptr);
     platform.ResetFreezeWatch();
     if (paused) platform.ResumeOtherThreads();
 }

@@ -21,7 +21,10 @@ public:
     void ResumeOtherThreads() override { calls.push_back("resume"); }
     void ResetFreezeWatch() override {}
     void CaptureScreenShot(CrashException&) override { calls.push_back("screenshot"); }
-    void StartBugReport(CrashException&) override { calls.push_back("report"); }
+    void StartBugReport(CrashException& exc) override {
+        calls.push_back("report");
+        if (completeOnStart) exc.ReportCompleted();
+    }
     bool CallOnMainThread(TFireHandlersParams& params, bool) override {
         calls.push_back("main thread call");
         if (!mainThreadAnswers) return false;
@@ -32,7 +35,10 @@ public:
         calls.push_back("show");
         return boxOffersChoice;
     }
-    void FinishHandling(CrashException&, bool wait) override { calls.push_back(wait ? "finish, waiting" : "finish"); }
+    void FinishHandling(CrashException& exc, bool wait) override {
+        calls.push_back(wait ? "finish, waiting" : "finish");
+        if (completeOnFinish) exc.ReportCompleted();
+    }
     void TerminateWithExitCode() override { calls.push_back("exit 1"); }
     void RestartProcess() override { calls.push_back("restart, exit 2"); }
     bool IsConsoleProgram() override { return false; }
@@ -40,6 +46,8 @@ public:
     std::int64_t now = 13'000'000'000;
     bool mainThreadAnswers = true;
     bool boxOffersChoice = false;
+    // When the report becomes complete: while it is started, or while the handling finishes.
+    bool completeOnStart = false, completeOnFinish = false;
     const HandlerLists* lists = nullptr;
     std::vector<std::string> calls;
 };
@@ -321,6 +329,34 @@ TEST_F(BugReportCallbackTest, ATextBuiltWhileTheReportChangedIsNotCached) {
     EXPECT_EQ(exc->GetBugReport(), u"");
     exc->CacheReportText(u"fresh", exc->ReportChangeCount());
     EXPECT_EQ(exc->GetBugReport(), u"fresh");
+}
+
+TEST_F(ExceptionHandlingTest, AReportCompletedDuringPostProcessingGetsTheCompleteReportHandlersOnce) {
+    lists.Register(HandlerEvent::exception, Procedure(2), Logging(log, "post"), TSyncType::stDontSync,
+                   TExceptPhase::epPostProcessing);
+    lists.Register(HandlerEvent::exception, Procedure(3), Logging(log, "complete"), TSyncType::stDontSync,
+                   TExceptPhase::epCompleteReport);
+    platform.completeOnFinish = true;
+    auto late = Exception({u"EInOutError", u"Exception"}, false);
+    Process(*late);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"post 3/0", "complete 4/0"}));
+
+    // Complete before post-processing: post-processing runs as the complete-report phase.
+    log.lines.clear();
+    platform.completeOnFinish = false;
+    platform.completeOnStart = true;
+    auto early = Exception({u"EInOutError", u"Exception"}, false);
+    Process(*early);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"complete 4/0"}));
+
+    // A report completed after the handling ended fires nothing more.
+    log.lines.clear();
+    platform.completeOnStart = false;
+    auto after = Exception({u"EInOutError", u"Exception"}, true);
+    Process(*after);
+    log.lines.clear();
+    after->ReportCompleted();
+    EXPECT_TRUE(log.lines.empty());
 }
 
 }  // namespace
