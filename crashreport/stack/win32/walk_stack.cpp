@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include <mutex>
 
 #include "crashreport/stack/win32/unwound_frames.h"
@@ -59,6 +61,21 @@ std::uintptr_t OwnFrameEnd(const CONTEXT& context, const std::vector<std::uintpt
     return slots.empty() ? StackPointerOf(context) : slots.front();
 }
 
+// The calling thread's own stack above its stack pointer, read directly: that part of a
+// stack is always committed, and a read through the system would cost each throw dearly.
+class OwnStackReader : public x86::MemoryReader {
+public:
+    OwnStackReader(std::uintptr_t low, std::uintptr_t high) : low_(low), high_(high) {}
+    bool Read(std::uint64_t address, void* buffer, std::size_t size) const override {
+        if (address < low_ || address > high_ || size > high_ - address) return false;
+        std::memcpy(buffer, reinterpret_cast<const void*>(address), size);
+        return true;
+    }
+
+private:
+    std::uintptr_t low_, high_;
+};
+
 }  // namespace
 
 __attribute__((noinline)) WalkResult WalkStack(const WalkRequest& request) {
@@ -106,9 +123,13 @@ __attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, st
             if (slot >= prepare.bottom) prepare.unwoundSlots.insert(slot);
         prepare.stopValue = stopValue;
         prepare.stopAtValue = stopAtValue;
-        const ProcessEnvironment memory;
         const ProcessEnvironment imageCode(true);
         prepare.codeReader = &imageCode;
+        if (bottom == 0 && top == 0) {
+            const OwnStackReader ownStack(StackPointerOf(here), prepare.top);
+            return PrepareCallStack(ownStack, prepare);
+        }
+        const ProcessEnvironment memory;
         return PrepareCallStack(memory, prepare);
     } catch (...) {
         return {};
