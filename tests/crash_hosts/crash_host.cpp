@@ -98,9 +98,17 @@ void OnQuickFiltering(ICrashException* exc, bool&) {
 void OnMainPhase(ICrashException*, bool&) {
     Log("phase=2");
 }
+std::atomic<ICrashException*> postProcessed{nullptr};
 void OnPostProcessing(ICrashException* exc, bool&) {
     Log("phase=" + std::to_string(static_cast<int>(exc->GetPhase())));
+    postProcessed = exc;
     handling.fetch_sub(1);
+}
+// After post-processing when the report completes later; instead of it when the report was
+// complete before. The handling ends with whichever comes first.
+void OnCompleteReport(ICrashException* exc, bool&) {
+    Log("phase=" + std::to_string(static_cast<int>(exc->GetPhase())));
+    if (postProcessed.exchange(nullptr) != exc) handling.fetch_sub(1);
 }
 void OnAction(TExceptAction action, ICrashException*, bool&) {
     Log("action=" + std::to_string(static_cast<int>(action)));
@@ -382,7 +390,7 @@ int main(int argc, char** argv) {
     RegisterExceptionHandler(OnMainPhase, TSyncType::stDontSync, TExceptPhase::epMainPhase);
     RegisterExceptionHandler(OnPostProcessing, TSyncType::stDontSync, TExceptPhase::epPostProcessing);
     // Post-processing that starts with a complete report runs as the complete-report phase.
-    RegisterExceptionHandler(OnPostProcessing, TSyncType::stDontSync, TExceptPhase::epCompleteReport);
+    RegisterExceptionHandler(OnCompleteReport, TSyncType::stDontSync, TExceptPhase::epCompleteReport);
     RegisterExceptActionHandler(OnAction, TSyncType::stDontSync);
     for (int i = 2; i < argc; ++i) Run(argv[i]);
     Log("end of main");

@@ -12,8 +12,9 @@ from wine_prefix import WinePrefix
 EXCEPT_PROC, THREAD_FRAME, RUNTIME_ERROR, ABNORMAL_TERMINATION, HIDDEN = 13, 16, 11, 2, 15
 CONTINUE, RESTART, CLOSE = 11, 12, 13
 POST_PROCESSING, COMPLETE_REPORT = 3, 4
-# Post-processing comes once: as the complete-report phase when the report was complete by then.
-AFTER_MAIN_PHASE = ([2, POST_PROCESSING], [2, COMPLETE_REPORT])
+# Post-processing once, then the complete-report phase when the report completes meanwhile; or
+# post-processing as the complete-report phase when the report was complete by then.
+AFTER_MAIN_PHASE = ([2, POST_PROCESSING], [2, POST_PROCESSING, COMPLETE_REPORT], [2, COMPLETE_REPORT])
 ACCESS_VIOLATION = r"Access violation at address \$[0-9a-f]+ in module 'crash_host\.exe'\. Write of address \$0\."
 
 # Scenario, class, message (a pattern), source.
