@@ -21,7 +21,8 @@ REQUIRED="ca-certificates git cmake make ninja-build python3
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
           libz-mingw-w64-dev zlib1g-dev googletest
           fp-compiler fp-units-rtl
-          wine wine64 qemu-user-static xvfb xauth procps"
+          wine wine64 qemu-user-static xvfb xauth procps
+          python3-pil pngcheck unzip cups cups-client printer-driver-cups-pdf poppler-utils"
 OPTIONAL_32BIT="wine32:i386"
 
 installed() { dpkg-query -W -f='${Status}\n' "$1" 2>/dev/null | grep -q '^install ok installed'; }

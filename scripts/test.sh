@@ -15,7 +15,7 @@ set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-TIERS="unit fuzz decoder fpc win64 symbols e2e64 win32 bench"
+TIERS="unit fuzz decoder fpc readers win64 symbols e2e64 win32 bench"
 
 describe() {
     case $1 in
@@ -23,6 +23,7 @@ describe() {
         fuzz) echo "fuzzers" ;;
         decoder) echo "instruction decoder against objdump" ;;
         fpc) echo "property streams against Free Pascal" ;;
+        readers) echo "PNG, BMP and ZIP files against independent readers" ;;
         win64) echo "Win32 edge tests (wine64)" ;;
         symbols) echo "symbol store against binutils" ;;
         e2e64) echo "end-to-end tests (wine64)" ;;
@@ -56,6 +57,15 @@ tier_unit() {
 tier_fuzz() { ./scripts/run-fuzzers.sh; }
 tier_decoder() { tests/x86/run_oracle.sh; }
 tier_fpc() { tests/format/fpc_cross_check.sh; }
+# Debian's own Python: Pillow comes from its packages.
+tier_readers() {
+    status=0
+    for check in tests/file_readers/check_*.py; do
+        [ -e "$check" ] || continue
+        /usr/bin/python3 "$check" || status=1
+    done
+    return $status
+}
 tier_win64() { python3 tests/e2e/run_win_tests.py 64; }
 tier_symbols() { python3 tests/symbols/symbol_oracle.py; }
 tier_e2e64() { python3 tests/harness/run_suite.py tests/e2e "test_launcher.py" "test_crash_reporter.py" "test_bug_report.py"; }
