@@ -11,6 +11,7 @@
 
 #include "crashreport/core/crash_settings_interfaces.h"
 #include "crashreport/core/exception_kinds.h"
+#include "crashreport/delivery/nv_bitmap.h"
 
 namespace brevant::crashreport {
 
@@ -72,6 +73,18 @@ public:
     virtual void SetShowSetting(ShowSetting value) = 0;
     virtual std::u16string GetShowAssistant() = 0;
     virtual void SetShowAssistant(const std::u16string& name) = 0;
+
+    // The screenshot, taken on the first call while screenshots are on (a failed capture turns
+    // them off); null when there is none. The exception keeps its own reference.
+    virtual INVBitmap* GetScreenShot() = 0;
+    // Replaces the screenshot (null removes it).
+    virtual void SetScreenShot(INVBitmap* picture) = 0;
+    // Each fires its action's handlers and, unless one handled it, mails the complete report
+    // (with the screenshot when it is to be appended), saves it to a file the user chooses, or
+    // prints it. parentWindow: the window that owns the dialogs, or null.
+    virtual void SendBugReport(void* parentWindow) = 0;
+    virtual void SaveBugReport(void* parentWindow) = 0;
+    virtual void PrintBugReport(void* parentWindow) = 0;
 
 protected:
     ~ICrashException() = default;

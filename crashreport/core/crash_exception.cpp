@@ -1,6 +1,7 @@
 #include "crashreport/core/crash_exception.h"
 
 #include "crashreport/core/exception_texts.h"
+#include "crashreport/core/report_delivery.h"
 
 namespace brevant::crashreport {
 
@@ -214,6 +215,48 @@ std::uint64_t CrashException::ReportChangeCount() {
 void CrashException::CacheReportText(const std::u16string& text, std::uint64_t countAtStart) {
     std::lock_guard guard(textLock_);
     if (changeCount_ == countAtStart) bugReport_ = text;
+}
+
+RefPtr<INVBitmap> CrashException::ScreenShot() {
+    std::lock_guard guard(deliveryLock_);
+    if (!screenShotTaken_ && filters_.createScreenShot) {
+        screenShotTaken_ = true;
+        if (DeliveryPlatform* platform = TheDeliveryPlatform()) screenShot_ = platform->CaptureScreen(GetScreenShotAppOnly());
+        if (!screenShot_) filters_.createScreenShot = false;
+    }
+    return screenShot_;
+}
+
+void CrashException::SetScreenShot(INVBitmap* picture) {
+    std::lock_guard guard(deliveryLock_);
+    screenShotTaken_ = true;
+    screenShot_ = RefPtr<INVBitmap>(picture);
+}
+
+void CrashException::SendBugReport(void* parentWindow) {
+    if (DeliveryPlatform* platform = TheDeliveryPlatform()) crashreport::SendBugReport(*platform, *this, parentWindow);
+}
+
+void CrashException::SaveBugReport(void* parentWindow) {
+    if (DeliveryPlatform* platform = TheDeliveryPlatform()) crashreport::SaveBugReport(*platform, *this, parentWindow);
+}
+
+void CrashException::PrintBugReport(void* parentWindow) {
+    if (DeliveryPlatform* platform = TheDeliveryPlatform()) crashreport::PrintBugReport(*platform, *this, parentWindow);
+}
+
+void CrashException::SetSendThread(std::unique_ptr<BackgroundWork> thread) {
+    std::lock_guard guard(deliveryLock_);
+    sendThread_ = std::move(thread);
+}
+
+void CrashException::WaitForSendThread() {
+    std::unique_ptr<BackgroundWork> thread;
+    {
+        std::lock_guard guard(deliveryLock_);
+        thread = std::move(sendThread_);
+    }
+    if (thread) thread->Wait(kWaitForever);
 }
 
 ExceptionPlaceholderTexts CrashException::PlaceholderTexts() {

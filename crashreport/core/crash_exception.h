@@ -108,6 +108,17 @@ public:
     void SetCallHandlers(bool value) override { filters_.callHandlers = value; }
     bool GetAppendScreenShot() override { return appendScreenShot_; }
     void SetAppendScreenShot(bool value) override { appendScreenShot_ = value; }
+    INVBitmap* GetScreenShot() override { return ScreenShot().get(); }
+    void SetScreenShot(INVBitmap* picture) override;
+    // The screenshot with a reference for the caller.
+    RefPtr<INVBitmap> ScreenShot();
+    void SendBugReport(void* parentWindow) override;
+    void SaveBugReport(void* parentWindow) override;
+    void PrintBugReport(void* parentWindow) override;
+    // A running background send; a new one lets go of the earlier one's handle.
+    void SetSendThread(std::unique_ptr<BackgroundWork> thread);
+    // Waits without limit for a running background send and lets it go.
+    void WaitForSendThread();
     ShowSetting GetShowSetting() override { return filters_.showSetting; }
     void SetShowSetting(ShowSetting value) override { filters_.showSetting = value; }
     std::u16string GetShowAssistant() override { return filters_.showAssistant; }
@@ -147,6 +158,10 @@ private:
     std::function<void()> completionHook_;
     void RunCompletionHookIfDue();
     std::unique_ptr<BugReport> report_;
+    std::mutex deliveryLock_;
+    RefPtr<INVBitmap> screenShot_;
+    bool screenShotTaken_ = false;
+    std::unique_ptr<BackgroundWork> sendThread_;
     bool mailWasSent_ = false;
     bool mailWasSaved_ = false;
     std::atomic<std::int32_t> firstCompleteCallback_{-1};

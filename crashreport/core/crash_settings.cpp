@@ -4,6 +4,7 @@
 
 #include "base/utf16_text.h"
 #include "crashreport/core/default_settings.h"
+#include "crashreport/report/report_text.h"
 
 namespace brevant::crashreport {
 
@@ -137,6 +138,13 @@ std::u16string CrashSettings::GetPropStr(std::string_view name) {
 // never searched again.
 std::u16string CrashSettings::UnexpandedText(std::string_view name) {
     return ReadProperty(name, &SettingsProperty::vStr, &CrashSettings::UnexpandedText);
+}
+
+std::u16string CrashSettings::TextForReport(std::string_view name, std::u16string_view report) {
+    ExceptionPlaceholderTexts texts{ReadReportHeaderField(report, u"exception class"),
+                                    ReadReportSection(report, u"error details"), std::u16string(report),
+                                    ReadReportHeaderField(report, u"exception message")};
+    return host_.ExpandPlaceholders(module_, UnexpandedText(name), texts);
 }
 
 ExceptionPlaceholderTexts CrashSettings::PlaceholderTexts() {

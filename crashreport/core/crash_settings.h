@@ -96,6 +96,11 @@ public:
     void ReadFormCache(const BuiltAssistant* assistant) override;
     CrashSettings* GetSelf() override { return this; }
 
+    // A text setting with the exception placeholders taken from a finished report: its
+    // "exception class" and "exception message" lines, its "error details" section and the
+    // whole report.
+    std::u16string TextForReport(std::string_view name, std::u16string_view report);
+
     bool SetPropBool(std::string_view name, bool value);
     bool SetPropInt(std::string_view name, std::int32_t value);
     bool SetPropStr(std::string_view name, std::u16string_view value);

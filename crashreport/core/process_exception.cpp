@@ -1,6 +1,7 @@
 #include "crashreport/core/process_exception.h"
 
 #include "crashreport/core/fire_event.h"
+#include "crashreport/core/report_delivery.h"
 
 namespace brevant::crashreport {
 
@@ -85,6 +86,8 @@ void ProcessException(HandlingContext& context, CrashException& exc) {
         const bool handled = RunPhases(context, exc, paused);
         if (!(handled && exc.GetCanContinue())) {
             if (!handled) {
+                if (exc.GetAutoSave() || exc.GetAutoSend() || exc.GetAutoClipboard())
+                    exc.RegisterBugReportCallback(AutoActionsCallback, true);
                 const bool console = platform.IsConsoleProgram();
                 bool presented = false;
                 if (!(console && exc.GetShowSetting() == ShowSetting::ssNothing)) presented = platform.Show(exc);

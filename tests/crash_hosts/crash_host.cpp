@@ -276,6 +276,37 @@ __attribute__((noinline)) void HangUntilStopped() {
     Log("hang ended");
 }
 
+// Mailing: the settings a scenario switches on before the program fails.
+void MailAutomatically() {
+    ICrashModuleSettings* settings = MainSettings();
+    settings->SetAutoSend(true);
+    settings->SetMailAddr(u"Brevant Support <support@brevant.example>; dev@brevant.example");
+}
+
+void SendFromHandler(ICrashException* exc, bool&) {
+    Log("sending from the handler");
+    exc->SendBugReport(nullptr);
+}
+
+// A window of the program's own, for the screenshot to show.
+HWND ShowColouredWindow() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = CreateSolidBrush(RGB(255, 0, 0));
+    windowClass.lpszClassName = L"CrashHostWindow";
+    RegisterClassW(&windowClass);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"crash host", WS_POPUP | WS_VISIBLE, 200, 150, 320,
+                                  240, nullptr, nullptr, windowClass.hInstance, nullptr);
+    UpdateWindow(window);
+    for (int i = 0; i < 10; ++i) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(50);
+    }
+    return window;
+}
+
 // Kept out of main, so that reports show the scenarios under their own name.
 __attribute__((noinline)) void Run(const std::string& scenario) {
     Log("scenario " + scenario);
@@ -354,6 +385,20 @@ __attribute__((noinline)) void Run(const std::string& scenario) {
     if (scenario == "calibration") LogCodeRange();
     if (scenario == "loader-lock") Log(LoadLibraryW(L"failing_dll.dll") ? "library loaded" : "library not loaded");
     if (scenario == "sync-blocked") WorkerFailsWhileMainBlocks();
+    if (scenario == "mail-automatically") MailAutomatically();
+    if (scenario == "mail-zipped") {
+        MainSettings()->SetBugReportZip(u"bugreport.zip");
+        MainSettings()->SetScreenShotZip(u"Bugreport.ZIP");  // the same archive: letter case does not count
+    }
+    if (scenario == "mail-without-mapi") MainSettings()->SetMailViaMapi(false);
+    if (scenario == "mail-from-handler") {
+        MainSettings()->SetMailAddr(u"dev@brevant.example");
+        RegisterExceptionHandler(SendFromHandler, TSyncType::stDontSync, TExceptPhase::epMainPhase);
+    }
+    if (scenario == "app-screenshot") {
+        MainSettings()->SetScreenShotAppOnly(true);
+        ShowColouredWindow();
+    }
     Log("scenario done " + scenario);
 }
 

@@ -9,6 +9,8 @@
 #include "crashreport/core/win32/interception.h"
 #include "crashreport/core/win32/module_calibration.h"
 #include "crashreport/core/win32/request_processing.h"
+#include "crashreport/delivery/win32/reporter_temp_folder.h"
+#include "crashreport/delivery/win32/win32_delivery_platform.h"
 #include "crashreport/core/win32/settings_lookup.h"
 #include "crashreport/core/win32/sync_call.h"
 #include "crashreport/core/win32/thread_hooks.h"
@@ -45,6 +47,7 @@ void StartCrashReporter() {
         if (!settings->Enabled()) return;
         InstallInterception();
         InstallReportPlatform();
+        InstallDeliveryPlatform();
         AddReportPlugin(u"hardware", u"list of installed hardware", ListInstalledHardware, true);
         AddReportPlugin(u"processes", u"list of running processes", ListRunningProcesses, true);
         AddReportPlugin(u"modules", u"list of loaded modules", ListLoadedModules, true);

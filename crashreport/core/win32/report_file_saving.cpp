@@ -52,7 +52,10 @@ HANDLE OpenExclusively(const std::u16string& path) {
     }
 }
 
-std::u16string FallbackPath(ICrashModuleSettings& settings, const std::u16string& reportFile) {
+}  // namespace
+
+std::u16string ReportFileFallbackPath(ICrashModuleSettings& settings) {
+    const std::u16string reportFile = settings.GetBugReportFile();
     std::u16string path = u"%userappdata%\\" + ProgramBaseName() + u"\\" + reportFile;
     Win32PlaceholderEnvironment environment([&settings](ModuleHandle) { return settings.VersionVar(); });
     ExpandPlaceholders(environment, settings.Module(), path, u"%exceptClass%", u"%errorDetails%", u"%bugReport%",
@@ -61,6 +64,12 @@ std::u16string FallbackPath(ICrashModuleSettings& settings, const std::u16string
         if (path[i] == u':') path[i] = u'.';
     return path;
 }
+
+std::u16string SavedReportFilePath(ICrashModuleSettings& settings) {
+    return AbsolutePath(settings.GetBugReportFile(), ProgramPath());
+}
+
+namespace {
 
 std::optional<std::string> ReadAll(HANDLE file) {
     LARGE_INTEGER size;
@@ -105,11 +114,11 @@ bool SaveReportFile(const std::u16string& fileName, const std::u16string& report
     if (path.empty()) {
         // Choosing a file interactively comes with the exception box.
         if (!automatic) return false;
-        path = AbsolutePath(reportFile, ProgramPath());
+        path = SavedReportFilePath(settings);
     }
     HANDLE file = OpenExclusively(path);
     if (file == INVALID_HANDLE_VALUE && fileName.empty() && reportFile.find(u'\\') == std::u16string::npos) {
-        file = OpenExclusively(FallbackPath(settings, reportFile));
+        file = OpenExclusively(ReportFileFallbackPath(settings));
     }
     if (file == INVALID_HANDLE_VALUE) return false;
 

@@ -14,4 +14,9 @@ namespace brevant::crashreport {
 bool SaveReportFile(const std::u16string& fileName, const std::u16string& report, ICrashModuleSettings& settings,
                     bool automatic);
 
+// Where the automatic save puts the report: the "BugRepFile" setting beside the program, and
+// the file below the user's application data used when that cannot be written.
+std::u16string SavedReportFilePath(ICrashModuleSettings& settings);
+std::u16string ReportFileFallbackPath(ICrashModuleSettings& settings);
+
 }  // namespace brevant::crashreport

@@ -6,6 +6,7 @@
 #include "base/win32/wide_text.h"
 #include "crashreport/core/handler_lists.h"
 #include "crashreport/core/process_exception.h"
+#include "crashreport/core/report_delivery.h"
 #include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/core/win32/exception_objects.h"
 #include "crashreport/core/win32/message_window.h"
@@ -16,6 +17,7 @@
 #include "crashreport/core/win32/sync_call.h"
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/core/win32/win32_settings_host.h"
+#include "crashreport/delivery/win32/reporter_temp_folder.h"
 
 namespace brevant::crashreport {
 
@@ -72,9 +74,10 @@ private:
     std::vector<std::pair<DWORD, HANDLE>> paused_;
 };
 
-void AutoSaveOnce(CrashException& exc) {
-    if (!exc.GetAutoSave() || !exc.GetCreateBugReport() || !exc.FirstAutoSave()) return;
-    if (SaveReportFile(u"", exc.GetBugReport(), exc, true)) exc.SetMailWasSaved(true);
+// One exception is handled at a time; its paused threads are the process's.
+PausedThreads& ProcessPausedThreads() {
+    static PausedThreads paused;
+    return paused;
 }
 
 class Win32HandlingPlatform final : public HandlingPlatform {
@@ -85,8 +88,7 @@ public:
     void PauseOtherThreads(std::uint32_t keepRunning) override { paused_.Pause(keepRunning); }
     void ResumeOtherThreads() override { paused_.Resume(); }
     void ResetFreezeWatch() override {}
-    // The screenshot comes with its own part; until then nothing is made.
-    void CaptureScreenShot(CrashException&) override {}
+    void CaptureScreenShot(CrashException& exc) override { exc.ScreenShot(); }
     // Fills what is cheap now; the stacks and lists are completed in a thread of their own.
     void StartBugReport(CrashException& exc) override {
         if (BugReport* report = exc.Report()) {
@@ -103,15 +105,31 @@ public:
     // The exception box will present the exception here. Until it exists nothing is shown, so
     // the decision is the automatic one, as for a box that shows nothing.
     bool Show(CrashException&) override { return false; }
-    // The report is saved once, whatever the decision; sending comes with the report's delivery.
-    void FinishHandling(CrashException& exc, bool) override { AutoSaveOnce(exc); }
+    // The report is saved once, whatever the decision; a mail being sent may be waited for.
+    void FinishHandling(CrashException& exc, bool waitForSend) override {
+        if (exc.CriticalBugReportCallbackExists() ||
+            (exc.GetCallHandlers() && ProcessHandlerLists().HasExceptionHandlerFor(TExceptPhase::epCompleteReport))) {
+            exc.GetBugReport();
+        }
+        if (DeliveryPlatform* delivery = TheDeliveryPlatform()) AutoSaveOnce(*delivery, exc);
+        if (waitForSend) exc.WaitForSendThread();
+    }
     void TerminateWithExitCode() override { crashreport::TerminateWithExitCode(); }
     void RestartProcess() override { crashreport::RestartProcess(nullptr); }
     bool IsConsoleProgram() override { return ExecutableIsConsoleProgram(); }
 
 private:
-    PausedThreads paused_;
+    PausedThreads& paused_ = ProcessPausedThreads();
 };
+
+}  // namespace
+
+HandlingPlatform& ProcessHandlingPlatform() {
+    static Win32HandlingPlatform platform;
+    return platform;
+}
+
+namespace {
 
 CrashExceptionFacts FactsOf(const HandleRequest& request) {
     CrashExceptionFacts facts;
@@ -145,39 +163,6 @@ ModuleHandle SettingsModuleFor(std::uintptr_t address) {
     return settings && settings->IsValid() ? settings->Module() : CrashReporterModule();
 }
 
-std::wstring TempFolderPath() {
-    wchar_t temp[MAX_PATH + 1];
-    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring folder(temp, length > MAX_PATH ? 0 : length);
-    if (folder.empty()) return {};
-    std::u16string program = ModulePath(nullptr);
-    std::size_t slash = program.find_last_of(u"\\/");
-    program = program.substr(slash == std::u16string::npos ? 0 : slash + 1);
-    std::size_t dot = program.rfind(u'.');
-    if (dot != std::u16string::npos) program.resize(dot);
-    if (folder.back() != L'\\') folder += L'\\';
-    return folder + ToWide(program) + L".Quarrex";
-}
-
-void DeleteFolder(const std::wstring& folder) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) DeleteFolder(path);
-            else {
-                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
-            }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(folder.c_str());
-}
-
 std::wstring RestartBlockName(DWORD processId) {
     return ToWide(u"QuarrexRestart" + ProcessIdSuffix(processId));
 }
@@ -194,17 +179,19 @@ void ProcessRequest(const HandleRequest& request) {
         CrashExceptionFacts facts = FactsOf(request);
         const ModuleHandle module = SettingsModuleFor(facts.address);
         RefPtr<CrashException> exc = CrashException::Create(ProcessSettingsHost(), module, std::move(facts));
-        Win32HandlingPlatform platform;
-        HandlingContext context{platform, ProcessHandlerLists(), ProcessExceptTimeHistory(), 0};
+        HandlingContext context{ProcessHandlingPlatform(), ProcessHandlerLists(), ProcessExceptTimeHistory(), 0};
         ProcessException(context, *exc);
     } catch (...) {
         // The faulting thread goes on whatever happened here.
     }
 }
 
-void DeleteReporterTempFolder() {
-    std::wstring folder = TempFolderPath();
-    if (!folder.empty()) DeleteFolder(folder);
+bool ResumeMainThread() {
+    return ProcessPausedThreads().ResumeMain();
+}
+
+void SuspendMainThread() {
+    ProcessPausedThreads().SuspendMain();
 }
 
 void TerminateWithExitCode() {

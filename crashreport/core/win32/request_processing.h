@@ -4,10 +4,14 @@
 
 #include "crashreport/core/except_time_history.h"
 #include "crashreport/core/handle_request.h"
+#include "crashreport/core/handling_platform.h"
 
 namespace brevant::crashreport {
 
 void ProcessRequest(const HandleRequest& request);
+
+// The process around the handling of every exception.
+HandlingPlatform& ProcessHandlingPlatform();
 
 // The process's exception times; a restarted program inherits them.
 ExceptTimeHistory& ProcessExceptTimeHistory();
@@ -20,7 +24,9 @@ void TakeOverFromRestartedInstance();
 [[noreturn]] void TerminateWithExitCode();
 [[noreturn]] void RestartProcess(const wchar_t* commandLine);
 
-// "<temporary folder>\<program name>.Quarrex", deleted with its files at each handling.
-void DeleteReporterTempFolder();
+// While an exception is handled: lets the paused main thread run (true when it was paused),
+// and holds it again.
+bool ResumeMainThread();
+void SuspendMainThread();
 
 }  // namespace brevant::crashreport

@@ -219,6 +219,10 @@ private:
 
 }  // namespace
 
+std::unique_ptr<BackgroundWork> StartReporterThread(std::function<void()> work) {
+    return CompletionThread::Start(std::move(work));
+}
+
 void SetProcessTracing(bool tracing) {
     processTracing = tracing;
 }

@@ -1,0 +1,98 @@
+#include "crashreport/delivery/win32/print_report.h"
+
+#include <commdlg.h>
+
+#include "base/win32/wide_text.h"
+#include "crashreport/core/win32/dispatch_exception.h"
+#include "crashreport/delivery/print_layout.h"
+
+namespace brevant::crashreport {
+
+namespace {
+
+constexpr DWORD kLoaderLockWaitMs = 250;
+constexpr UINT kMeasureFlags = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX;
+
+PrintDeviceValues DeviceValuesOf(HDC printer) {
+    PrintDeviceValues values;
+    values.horizontalResolution = GetDeviceCaps(printer, HORZRES);
+    values.verticalResolution = GetDeviceCaps(printer, VERTRES);
+    values.horizontalSizeMm = GetDeviceCaps(printer, HORZSIZE);
+    values.verticalSizeMm = GetDeviceCaps(printer, VERTSIZE);
+    values.physicalOffsetX = GetDeviceCaps(printer, PHYSICALOFFSETX);
+    values.physicalOffsetY = GetDeviceCaps(printer, PHYSICALOFFSETY);
+    values.logPixelsY = GetDeviceCaps(printer, LOGPIXELSY);
+    return values;
+}
+
+HFONT ReportFont(const PrintLayout& layout) {
+    LOGFONTW font{};
+    font.lfHeight = layout.fontHeight;
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    lstrcpyW(font.lfFaceName, L"Courier New");
+    return CreateFontIndirectW(&font);
+}
+
+void PrintLines(HDC printer, const PrintLayout& layout, const std::vector<std::u16string>& lines) {
+    std::vector<int> heights;
+    heights.reserve(lines.size());
+    for (const std::u16string& line : lines) {
+        RECT measured{0, 0, layout.textWidth, 0};
+        DrawTextW(printer, reinterpret_cast<const wchar_t*>(line.c_str()), static_cast<int>(line.size()), &measured,
+                  kMeasureFlags);
+        heights.push_back(measured.bottom - measured.top);
+    }
+    const std::vector<LinePlacement> placements = PlaceLines(heights, layout);
+    int page = -1;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const LinePlacement& place = placements[i];
+        if (place.page != page) {
+            if (page >= 0) EndPage(printer);
+            StartPage(printer);
+            page = place.page;
+        }
+        RECT target{layout.leftMargin, place.top, layout.leftMargin + layout.textWidth, place.top + heights[i]};
+        DrawTextW(printer, reinterpret_cast<const wchar_t*>(lines[i].c_str()), static_cast<int>(lines[i].size()),
+                  &target, DT_WORDBREAK | DT_NOPREFIX);
+    }
+    if (page >= 0) EndPage(printer);
+}
+
+}  // namespace
+
+bool PrintReportText(const std::u16string& report, HWND parentWindow, ICrashModuleSettings& settings) {
+    if (LoaderLockHeld(kLoaderLockWaitMs)) {
+        MessageBeep(0);
+        return false;
+    }
+    PRINTDLGW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = parentWindow;
+    dialog.Flags = PD_RETURNDC | PD_NOSELECTION | PD_NOPAGENUMS | PD_NOWARNING | PD_USEDEVMODECOPIESANDCOLLATE |
+                   PD_HIDEPRINTTOFILE | PD_NONETWORKBUTTON;
+    if (!PrintDlgW(&dialog)) return false;
+    HDC printer = dialog.hDC;
+    if (printer) {
+        SetMapMode(printer, MM_TEXT);
+        const PrintLayout layout = ComputePrintLayout(DeviceValuesOf(printer));
+        HFONT font = ReportFont(layout);
+        HGDIOBJ oldFont = SelectObject(printer, font);
+        const std::wstring name = ToWide(settings.GetPrintBtnCaption());
+        DOCINFOW document{};
+        document.cbSize = sizeof(document);
+        document.lpszDocName = name.c_str();
+        if (StartDocW(printer, &document) > 0) {
+            PrintLines(printer, layout, ReportPrintLines(report));
+            EndDoc(printer);
+        }
+        SelectObject(printer, oldFont);
+        DeleteObject(font);
+        DeleteDC(printer);
+    }
+    if (dialog.hDevMode) GlobalFree(dialog.hDevMode);
+    if (dialog.hDevNames) GlobalFree(dialog.hDevNames);
+    return true;
+}
+
+}  // namespace brevant::crashreport

@@ -1,0 +1,16 @@
+#pragma once
+// The crash reporter's folder for temporary files of this program (attachments, the
+// screenshot): "<program>.Quarrex" in the user's temporary folder. It is emptied when the next
+// exception is handled.
+
+#include <string>
+
+namespace brevant::crashreport {
+
+// With a trailing "\"; the folders are created when missing. Empty when no folder is known.
+std::u16string ReporterTempFolder();
+
+// Removes the folder and everything in it.
+void DeleteReporterTempFolder();
+
+}  // namespace brevant::crashreport
