@@ -68,7 +68,10 @@ tier_readers() {
 }
 tier_win64() { python3 tests/e2e/run_win_tests.py 64; }
 tier_symbols() { python3 tests/symbols/symbol_oracle.py; }
-tier_e2e64() { python3 tests/harness/run_suite.py tests/e2e "test_launcher.py" "test_crash_reporter.py" "test_bug_report.py"; }
+tier_e2e64() {
+    python3 tests/harness/run_suite.py tests/e2e "test_launcher.py" "test_crash_reporter.py" "test_bug_report.py" \
+        "test_mail.py" "test_print.py"
+}
 tier_win32() {
     status=0
     python3 tests/harness/run_suite.py tests/e2e "test_launcher_32.py" "test_crash_reporter_32.py" || status=1

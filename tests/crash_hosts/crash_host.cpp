@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -288,6 +289,65 @@ void SendFromHandler(ICrashException* exc, bool&) {
     exc->SendBugReport(nullptr);
 }
 
+// Notes the send progress box once it shows, with its title and where it stands.
+void WatchForProgressBox() {
+    std::thread([] {
+        for (int i = 0; i < 6000; ++i) {
+            if (HWND box = FindWindowW(L"prgrAlertWndClass", nullptr); box && IsWindowVisible(box)) {
+                wchar_t title[128] = {};
+                GetWindowTextW(box, title, 128);
+                RECT r;
+                GetWindowRect(box, &r);
+                char line[256];
+                std::snprintf(line, sizeof line, "progress box|title=%ls|right=%ld|bottom=%ld", title, r.right,
+                              r.bottom);
+                Log(line);
+                return;
+            }
+            Sleep(10);
+        }
+    }).detach();
+}
+
+void PrintFromHandler(ICrashException* exc, bool&) {
+    Log("printing from the handler");
+    exc->PrintBugReport(nullptr);
+    Log("printed");
+}
+
+// Confirms the first dialog of this process that shows (the print dialog), as a user would.
+void ConfirmTheDialog() {
+    std::thread([] {
+        for (int i = 0; i < 6000; ++i) {
+            HWND dialog = nullptr;
+            EnumWindows(
+                [](HWND window, LPARAM found) -> BOOL {
+                    DWORD process = 0;
+                    GetWindowThreadProcessId(window, &process);
+                    wchar_t className[16] = {};
+                    GetClassNameW(window, className, 16);
+                    if (process != GetCurrentProcessId() || !IsWindowVisible(window) ||
+                        std::wcscmp(className, L"#32770") != 0)
+                        return TRUE;
+                    *reinterpret_cast<HWND*>(found) = window;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&dialog));
+            if (dialog) {
+                wchar_t title[128] = {};
+                GetWindowTextW(dialog, title, 128);
+                char line[256];
+                std::snprintf(line, sizeof line, "confirming dialog|title=%ls", title);
+                Log(line);
+                Sleep(300);  // as a person would, once the dialog is ready
+                PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(10);
+        }
+    }).detach();
+}
+
 // A window of the program's own, for the screenshot to show.
 HWND ShowColouredWindow() {
     WNDCLASSW windowClass{};
@@ -394,6 +454,11 @@ __attribute__((noinline)) void Run(const std::string& scenario) {
     if (scenario == "mail-from-handler") {
         MainSettings()->SetMailAddr(u"dev@brevant.example");
         RegisterExceptionHandler(SendFromHandler, TSyncType::stDontSync, TExceptPhase::epMainPhase);
+        WatchForProgressBox();
+    }
+    if (scenario == "print-from-handler") {
+        RegisterExceptionHandler(PrintFromHandler, TSyncType::stDontSync, TExceptPhase::epMainPhase);
+        ConfirmTheDialog();
     }
     if (scenario == "app-screenshot") {
         MainSettings()->SetScreenShotAppOnly(true);

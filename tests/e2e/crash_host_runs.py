@@ -78,13 +78,14 @@ class CrashHosts:
         restarted instance) writes, waited for after the first process ended."""
         return self.run_in(self.folder / host, *scenarios, timeout=timeout, wait_for=wait_for)
 
-    def run_in(self, program, *scenarios, timeout=300, wait_for=None):
-        """The same for a host program at another place (a copy in a folder of its own)."""
+    def run_in(self, program, *scenarios, timeout=300, wait_for=None, extra_env=None):
+        """The same for a host program at another place (a copy in a folder of its own);
+        extra_env: environment variables for this run only."""
         log = self.next_log()
         for stale in (log, Path(str(log) + ".restarted")):
             stale.unlink(missing_ok=True)
         completed = self.prefix.run_with_output_file([str(program), windows_path(log)] + list(scenarios),
-                                                     Path(str(log) + ".out"), timeout=timeout)
+                                                     Path(str(log) + ".out"), timeout=timeout, extra_env=extra_env)
         if wait_for is not None:
             deadline = time.monotonic() + timeout
             while time.monotonic() < deadline and wait_for not in self.read(log):

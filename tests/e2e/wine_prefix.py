@@ -140,11 +140,13 @@ class WinePrefix:
         return subprocess.run([self.loader] + arguments, env=env, cwd=cwd, capture_output=True,
                               stdin=subprocess.DEVNULL, timeout=timeout)
 
-    def run_with_output_file(self, arguments, output, timeout):
+    def run_with_output_file(self, arguments, output, timeout, extra_env=None):
         """Runs a program whose output goes to a file: a program with windows makes Wine start
         its desktop process, which would hold a pipe open long after the program ended."""
+        env = dict(self.env)
+        env.update(extra_env or {})
         with open(output, "wb") as sink:
-            return subprocess.run([self.loader] + arguments, env=self.env, stdout=sink, stderr=subprocess.STDOUT,
+            return subprocess.run([self.loader] + arguments, env=env, stdout=sink, stderr=subprocess.STDOUT,
                                   stdin=subprocess.DEVNULL, timeout=timeout)
 
     def keep_warm(self):
