@@ -14,8 +14,8 @@ namespace {
 
 const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
-bool FileExists(const std::u16string& path) {
-    const DWORD attributes = GetFileAttributesW(Wide(path));
+bool IsExistingFile(std::u16string_view path) {
+    const DWORD attributes = GetFileAttributesW(Wide(std::u16string(path)));
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -47,7 +47,7 @@ bool ReadZipEntry(const std::u16string& path, ZipEntry& entry) {
 
 bool WriteArchive(const PlannedAttachment& archive) {
     std::vector<ZipEntry> entries;
-    for (const PlannedArchiveMember& member : archive.members) {
+    for (const ArchiveMember& member : archive.members) {
         ZipEntry entry;
         entry.utf8Name = ToUtf8(member.sendAs);
         if (!ReadZipEntry(member.file, entry)) return false;
@@ -72,8 +72,8 @@ CollectedAttachments CollectAttachments(CrashException& settings, const CrashAtt
 
     const std::u16string programPath = ModulePath(nullptr);
     const std::vector<PlannedAttachment> plan = PlanAttachments(
-        attachments, [&programPath](const std::u16string& file) { return AbsolutePath(file, programPath); },
-        FileExists, ReporterTempFolder());
+        attachments, [&programPath](std::u16string_view file) { return AbsolutePath(file, programPath); },
+        IsExistingFile, ReporterTempFolder());
     for (const PlannedAttachment& item : plan) {
         if (!item.members.empty() && !WriteArchive(item)) continue;
         collected.files.push_back(item.file);

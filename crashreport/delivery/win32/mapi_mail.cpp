@@ -69,7 +69,7 @@ int MailViaMapi(const std::u16string& addresses, const std::u16string& subject, 
     auto sendMail = reinterpret_cast<LPMAPISENDMAIL>(reinterpret_cast<void*>(GetProcAddress(mapi, "MAPISendMail")));
     if (!sendMail) return kNotSent;
 
-    const std::vector<MailRecipient> recipients = MapiRecipients(addresses);
+    const std::vector<MapiRecipient> recipients = MapiRecipients(addresses);
     std::vector<std::string> texts;  // keeps every ANSI text alive for the call
     texts.reserve(2 * recipients.size() + 2 * files.size() + 2);
     auto keep = [&texts](std::string text) { return texts.emplace_back(std::move(text)).data(); };

@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <optional>
+
 #include "base/win32/wide_text.h"
 #include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/delivery/print_layout.h"
@@ -13,8 +15,8 @@ namespace {
 constexpr DWORD kLoaderLockWaitMs = 250;
 constexpr UINT kMeasureFlags = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX;
 
-PrintDeviceValues DeviceValuesOf(HDC printer) {
-    PrintDeviceValues values;
+PrinterMetrics MetricsOf(HDC printer) {
+    PrinterMetrics values;
     values.horizontalResolution = GetDeviceCaps(printer, HORZRES);
     values.verticalResolution = GetDeviceCaps(printer, VERTRES);
     values.horizontalSizeMm = GetDeviceCaps(printer, HORZSIZE);
@@ -25,7 +27,7 @@ PrintDeviceValues DeviceValuesOf(HDC printer) {
     return values;
 }
 
-HFONT ReportFont(const PrintLayout& layout) {
+HFONT ReportFont(const PrintPageLayout& layout) {
     LOGFONTW font{};
     font.lfHeight = layout.fontHeight;
     font.lfWeight = FW_NORMAL;
@@ -34,7 +36,7 @@ HFONT ReportFont(const PrintLayout& layout) {
     return CreateFontIndirectW(&font);
 }
 
-void PrintLines(HDC printer, const PrintLayout& layout, const std::vector<std::u16string>& lines) {
+void PrintLines(HDC printer, const PrintPageLayout& layout, const std::vector<std::u16string>& lines) {
     std::vector<int> heights;
     heights.reserve(lines.size());
     for (const std::u16string& line : lines) {
@@ -75,19 +77,19 @@ bool PrintReportText(const std::u16string& report, HWND parentWindow, ICrashModu
     HDC printer = dialog.hDC;
     if (printer) {
         SetMapMode(printer, MM_TEXT);
-        const PrintLayout layout = ComputePrintLayout(DeviceValuesOf(printer));
-        HFONT font = ReportFont(layout);
+        const std::optional<PrintPageLayout> layout = ComputePrintPageLayout(MetricsOf(printer));
+        HFONT font = layout ? ReportFont(*layout) : nullptr;
         HGDIOBJ oldFont = SelectObject(printer, font);
         const std::wstring name = ToWide(settings.GetPrintBtnCaption());
         DOCINFOW document{};
         document.cbSize = sizeof(document);
         document.lpszDocName = name.c_str();
-        if (StartDocW(printer, &document) > 0) {
-            PrintLines(printer, layout, ReportPrintLines(report));
+        if (layout && StartDocW(printer, &document) > 0) {
+            PrintLines(printer, *layout, ReportPrintLines(report));
             EndDoc(printer);
         }
         SelectObject(printer, oldFont);
-        DeleteObject(font);
+        if (font) DeleteObject(font);
         DeleteDC(printer);
     }
     if (dialog.hDevMode) GlobalFree(dialog.hDevMode);
