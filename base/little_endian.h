@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace brevant {
@@ -32,6 +33,16 @@ inline std::uint64_t ReadU64(const std::uint8_t* bytes) {
 inline void WriteU64(std::uint8_t* out, std::uint64_t value) {
     WriteU32(out, static_cast<std::uint32_t>(value));
     WriteU32(out + 4, static_cast<std::uint32_t>(value >> 32));
+}
+
+// Byte strings that become files, such as archives.
+inline void AppendU16(std::string& out, std::uint16_t value) {
+    out += static_cast<char>(value & 0xFF);
+    out += static_cast<char>(value >> 8);
+}
+
+inline void AppendU32(std::string& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out += static_cast<char>((value >> shift) & 0xFF);
 }
 
 }  // namespace brevant
