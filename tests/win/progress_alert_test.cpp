@@ -1,9 +1,10 @@
 // The progress window as a real window: where it goes, what it ignores, its bar and its parent.
 
-#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include "crashreport/ui/win32/progress_alert.h"
+
+#include <commctrl.h>
 #include "test_windows.h"
 
 namespace brevant::crashreport {

@@ -1,3 +1,4 @@
+#include <windows.h>
 #include <mapi.h>
 
 #include "crashreport/core/win32/dispatch_exception.h"
