@@ -14,7 +14,7 @@ namespace {
 struct ThrownObject {
     const std::type_info* type;
     bool reported;
-    std::string preparedStack;
+    std::shared_ptr<const StackSnapshot> stack;  // the stack as the throw left it
 };
 
 // Lives for the whole process: exceptions may be thrown from static destructors.
@@ -97,15 +97,15 @@ void ClearLastException() {
 
 namespace {
 
-// Prepared outside the table's lock: the preparation reads the whole stack.
-__attribute__((noinline)) std::string PrepareAtThrow() {
+// Copied outside the table's lock; the call stack is prepared from it only for a report.
+__attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotAtThrow() {
     ThreadExceptState& state = CurrentExceptState();
-    if (state.preparingCallStack) return {};
+    if (state.preparingCallStack) return nullptr;
     state.preparingCallStack = true;
-    std::string prepared =
-        PrepareCallStack(0, 0, reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)), 0, false);
+    std::shared_ptr<const StackSnapshot> stack =
+        SnapshotOwnStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)));
     state.preparingCallStack = false;
-    return prepared;
+    return stack;
 }
 
 }  // namespace
@@ -120,9 +120,9 @@ void NoteThrownObject(void* object, const std::type_info* type) {
                 return;
             }
         }
-        std::string prepared = PrepareAtThrow();
+        std::shared_ptr<const StackSnapshot> stack = SnapshotAtThrow();
         std::lock_guard guard(Thrown().lock);
-        Thrown().objects[object] = {type, false, std::move(prepared)};
+        Thrown().objects[object] = {type, false, std::move(stack)};
     } catch (...) {
         // Out of memory: the object is then described through its virtual table.
     }
@@ -141,9 +141,13 @@ const std::type_info* ThrownObjectType(const void* object) {
 
 std::string PreparedCallStackOf(const void* thrownObject) {
     try {
-        std::lock_guard guard(Thrown().lock);
-        auto found = Thrown().objects.find(thrownObject);
-        return found == Thrown().objects.end() ? std::string() : found->second.preparedStack;
+        std::shared_ptr<const StackSnapshot> stack;
+        {
+            std::lock_guard guard(Thrown().lock);
+            auto found = Thrown().objects.find(thrownObject);
+            if (found != Thrown().objects.end()) stack = found->second.stack;
+        }
+        return stack ? PrepareCallStack(*stack) : std::string();
     } catch (...) {
         return {};
     }

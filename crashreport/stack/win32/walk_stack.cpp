@@ -136,6 +136,46 @@ __attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, st
     }
 }
 
+struct StackSnapshot {
+    PrepareRequest request;
+    std::string bytes;  // the stack from request.bottom up to request.top
+};
+
+__attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotOwnStack(std::uintptr_t framePointer) {
+    try {
+        CONTEXT here{};
+        RtlCaptureContext(&here);
+        auto snapshot = std::make_shared<StackSnapshot>();
+        PrepareRequest& prepare = snapshot->request;
+        prepare.top = CurrentStackBase();
+        prepare.pointerSize = sizeof(void*);
+        prepare.framePointer = framePointer;
+        std::vector<std::uintptr_t> slots = AnchorSlots(&here, 0, prepare.top);
+        prepare.bottom = OwnFrameEnd(here, slots, __builtin_frame_address(0));
+        for (std::uintptr_t slot : slots)
+            if (slot >= prepare.bottom) prepare.unwoundSlots.insert(slot);
+        if (prepare.bottom >= prepare.top) return nullptr;
+        snapshot->bytes.assign(reinterpret_cast<const char*>(static_cast<std::uintptr_t>(prepare.bottom)),
+                               static_cast<std::size_t>(prepare.top - prepare.bottom));
+        return snapshot;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+std::string PrepareCallStack(const StackSnapshot& snapshot) {
+    try {
+        PrepareRequest prepare = snapshot.request;
+        const ProcessEnvironment imageCode(true);
+        prepare.codeReader = &imageCode;
+        const x86::BufferMemoryReader stack(prepare.bottom, reinterpret_cast<const std::uint8_t*>(snapshot.bytes.data()),
+                                            snapshot.bytes.size());
+        return PrepareCallStack(stack, prepare);
+    } catch (...) {
+        return {};
+    }
+}
+
 std::u16string FormatCodeAddress(std::uintptr_t address, bool relAddrs, bool relLines) {
     CodeAddressFacts facts;
     try {

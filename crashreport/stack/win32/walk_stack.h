@@ -3,6 +3,7 @@
 // prepared call stack recorded when an exception is raised, and one code address as a line.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "crashreport/stack/stack_trace.h"
@@ -20,6 +21,14 @@ WalkResult WalkStack(const WalkRequest& request);
 // value when stopAtValue is set. Empty when the range cannot be read.
 std::string PrepareCallStack(std::uintptr_t bottom, std::uintptr_t top, std::uintptr_t framePointer,
                              std::uintptr_t stopValue, bool stopAtValue);
+
+// The calling thread's stack as a throw leaves it, copied: the call stack is prepared from it
+// later, when (if ever) the exception is reported, so that a throw costs a copy, not a walk.
+// Null when the stack cannot be copied.
+struct StackSnapshot;
+std::shared_ptr<const StackSnapshot> SnapshotOwnStack(std::uintptr_t framePointer);
+// The prepared call stack of the snapshot, as PrepareCallStack would have made it then.
+std::string PrepareCallStack(const StackSnapshot& snapshot);
 
 std::u16string FormatCodeAddress(std::uintptr_t address, bool relAddrs, bool relLines);
 
