@@ -15,7 +15,8 @@ std::string Listing(const std::vector<PlannedAttachment>& plan) {
     std::string text;
     for (const PlannedAttachment& item : plan) {
         text += ToUtf8(item.file + u">" + item.sendAs + u">" + item.fieldName) + "\n";
-        for (const ArchiveMember& member : item.members) text += "  " + ToUtf8(member.file + u">" + member.sendAs) + "\n";
+        for (const ArchiveMember& member : item.members)
+            text += "  " + ToUtf8(member.file + u">" + member.sendAs) + "\n";
     }
     return text;
 }

@@ -13,8 +13,14 @@ TEST(Base64Test, StandardAlphabetAndPadding) {
     const struct {
         std::string bytes, text;
     } cases[] = {
-        {"", ""},          {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"\xFB\xFF\xBF", "+/+/"},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
+        {"foobar", "Zm9vYmFy"},
+        {"\xFB\xFF\xBF", "+/+/"},
         {std::string("\0\0", 2), "AAA="},
     };
     for (const auto& c : cases) EXPECT_EQ(Base64(c.bytes), c.text) << c.bytes;

@@ -36,12 +36,11 @@ TEST(PrintLayoutTest, MarginsAndFontFromTheDeviceValues) {
 }
 
 TEST(PrintLayoutTest, DeviceValuesWithoutRoomGiveNoLayout) {
-    for (PrinterMetrics metrics : {PrinterMetrics{4960, 7016, 0, 297, 100, 100, 600},
-                                   PrinterMetrics{4960, 7016, 210, 0, 100, 100, 600},
-                                   PrinterMetrics{0, 7016, 210, 297, 100, 100, 600},
-                                   PrinterMetrics{4960, 7016, 210, 297, 100, 100, 0},
-                                   PrinterMetrics{300, 7016, 10, 297, 0, 0, 600},     // 1 cm wide
-                                   PrinterMetrics{4960, 600, 210, 20, 0, 0, 600}}) {  // 2 cm high
+    for (PrinterMetrics metrics :
+         {PrinterMetrics{4960, 7016, 0, 297, 100, 100, 600}, PrinterMetrics{4960, 7016, 210, 0, 100, 100, 600},
+          PrinterMetrics{0, 7016, 210, 297, 100, 100, 600}, PrinterMetrics{4960, 7016, 210, 297, 100, 100, 0},
+          PrinterMetrics{300, 7016, 10, 297, 0, 0, 600},     // 1 cm wide
+          PrinterMetrics{4960, 600, 210, 20, 0, 0, 600}}) {  // 2 cm high
         SCOPED_TRACE(metrics.horizontalResolution);
         EXPECT_FALSE(ComputePrintPageLayout(metrics));
     }

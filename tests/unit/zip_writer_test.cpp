@@ -58,19 +58,19 @@ TEST(ZipWriterTest, HeadersDirectoryAndEndRecordDescribeEveryEntry) {
     for (const ZipEntry& entry : entries) {
         SCOPED_TRACE(entry.utf8Name);
         ASSERT_EQ(U32At(zip, central), 0x02014B50u);
-        EXPECT_EQ(U16At(zip, central + 4), 20);       // made by
-        EXPECT_EQ(U16At(zip, central + 6), 20);       // needed
-        EXPECT_EQ(U16At(zip, central + 8), 0x0800);   // UTF-8 names
-        EXPECT_EQ(U16At(zip, central + 10), 8);       // deflate
+        EXPECT_EQ(U16At(zip, central + 4), 20);      // made by
+        EXPECT_EQ(U16At(zip, central + 6), 20);      // needed
+        EXPECT_EQ(U16At(zip, central + 8), 0x0800);  // UTF-8 names
+        EXPECT_EQ(U16At(zip, central + 10), 8);      // deflate
         EXPECT_EQ(U16At(zip, central + 12), entry.dosTime);
         EXPECT_EQ(U16At(zip, central + 14), entry.dosDate);
         const std::uint32_t crc = U32At(zip, central + 16);
         const std::uint32_t compressed = U32At(zip, central + 20);
         EXPECT_EQ(U32At(zip, central + 24), entry.data.size());
         const std::uint16_t nameLength = U16At(zip, central + 28);
-        EXPECT_EQ(U16At(zip, central + 30), 0);       // extra
-        EXPECT_EQ(U16At(zip, central + 32), 0);       // comment
-        EXPECT_EQ(U32At(zip, central + 38), 0u);      // external attributes
+        EXPECT_EQ(U16At(zip, central + 30), 0);   // extra
+        EXPECT_EQ(U16At(zip, central + 32), 0);   // comment
+        EXPECT_EQ(U32At(zip, central + 38), 0u);  // external attributes
         const std::uint32_t local = U32At(zip, central + 42);
         EXPECT_EQ(zip.substr(central + 46, nameLength), entry.utf8Name);
         central += 46 + nameLength;
