@@ -17,7 +17,7 @@ struct ArchiveMember {
 };
 
 struct PlannedAttachment {
-    std::u16string file;       // absolute path of the file, or of the archive still to be written
+    std::u16string file;  // absolute path of the file, or of the archive still to be written
     std::u16string sendAs;
     std::u16string fieldName;
     std::vector<ArchiveMember> members;  // empty for a file sent as it is

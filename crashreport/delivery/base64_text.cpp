@@ -13,8 +13,7 @@ std::string Base64(std::string_view bytes) {
         std::uint32_t group = 0;
         for (std::size_t k = 0; k < 3; ++k)
             group = group << 8 | (k < count ? static_cast<unsigned char>(bytes[i + k]) : 0u);
-        for (std::size_t k = 0; k < 4; ++k)
-            text += k <= count ? kAlphabet[(group >> (18 - 6 * k)) & 63] : '=';
+        for (std::size_t k = 0; k < 4; ++k) text += k <= count ? kAlphabet[(group >> (18 - 6 * k)) & 63] : '=';
     }
     return text;
 }

@@ -27,8 +27,7 @@ MapiRecipient RecipientOf(std::u16string_view item) {
     const std::size_t open = item.find(u'<');
     if (open == item.npos) return {std::u16string(item), u"SMTP:" + std::u16string(item)};
     const std::size_t close = item.find(u'>', open + 1);
-    const std::u16string_view address =
-        item.substr(open + 1, close == item.npos ? item.npos : close - open - 1);
+    const std::u16string_view address = item.substr(open + 1, close == item.npos ? item.npos : close - open - 1);
     const std::u16string_view name = WithoutTrailingBlanks(item.substr(0, open));
     return {std::u16string(name.empty() ? address : name), u"SMTP:" + std::u16string(address)};
 }

@@ -10,8 +10,8 @@
 namespace brevant::crashreport {
 
 struct RecipientList {
-    std::u16string text;     // items joined by "," without blanks around them
-    std::size_t count = 0;   // number of items in text
+    std::u16string text;    // items joined by "," without blanks around them
+    std::size_t count = 0;  // number of items in text
 };
 
 // Every ";" becomes ","; blanks and controls around each item go, and so do empty items

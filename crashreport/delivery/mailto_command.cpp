@@ -41,7 +41,8 @@ private:
 
 std::u16string MailtoAddresses(std::u16string_view command, std::u16string_view addresses) {
     std::u16string list = NormalizeRecipientList(addresses).text;
-    if (FindReporterText(command, u"OUTLOOK") != std::u16string_view::npos) std::replace(list.begin(), list.end(), u',', u';');
+    if (FindReporterText(command, u"OUTLOOK") != std::u16string_view::npos)
+        std::replace(list.begin(), list.end(), u',', u';');
     return list;
 }
 
@@ -64,8 +65,8 @@ std::u16string PercentEscapeForMailto(std::u16string_view text) {
 }
 
 std::u16string MailtoUrl(std::u16string_view addresses, std::u16string_view subject, std::u16string_view body) {
-    return u"mailto:" + PercentEscapeForMailto(addresses) + u"?subject=" + PercentEscapeForMailto(subject) +
-           u"&body=" + PercentEscapeForMailto(body);
+    return u"mailto:" + PercentEscapeForMailto(addresses) + u"?subject=" + PercentEscapeForMailto(subject) + u"&body=" +
+           PercentEscapeForMailto(body);
 }
 
 std::u16string MailtoCommandLine(std::u16string_view command, std::u16string_view addresses,

@@ -5,7 +5,9 @@
 namespace brevant::crashreport {
 namespace {
 
-int Centimetre(int resolution, int sizeMm) { return (resolution * 10 + sizeMm / 2) / sizeMm; }
+int Centimetre(int resolution, int sizeMm) {
+    return (resolution * 10 + sizeMm / 2) / sizeMm;
+}
 
 }  // namespace
 
@@ -21,11 +23,9 @@ std::optional<PrintPageLayout> ComputePrintPageLayout(const PrinterMetrics& metr
     layout.topMargin = layout.centimetreY - metrics.physicalOffsetY;
     layout.usableBottom = metrics.verticalResolution - 2 * layout.topMargin;
     layout.leftMargin = 2 * layout.centimetreX - metrics.physicalOffsetX;
-    layout.textWidth =
-        metrics.horizontalResolution + metrics.physicalOffsetX - layout.leftMargin - layout.centimetreX;
+    layout.textWidth = metrics.horizontalResolution + metrics.physicalOffsetX - layout.leftMargin - layout.centimetreX;
     layout.fontHeight = -(metrics.logPixelsY * 8 / 72);
-    if (layout.textWidth <= 0 || layout.usableBottom <= layout.topMargin || layout.fontHeight == 0)
-        return std::nullopt;
+    if (layout.textWidth <= 0 || layout.usableBottom <= layout.topMargin || layout.fontHeight == 0) return std::nullopt;
     return layout;
 }
 

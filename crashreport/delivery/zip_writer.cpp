@@ -13,7 +13,7 @@ namespace {
 constexpr std::uint32_t kLocalHeaderSignature = 0x04034B50;
 constexpr std::uint32_t kCentralHeaderSignature = 0x02014B50;
 constexpr std::uint32_t kEndRecordSignature = 0x06054B50;
-constexpr std::uint16_t kVersion = 20;           // 2.0: deflate
+constexpr std::uint16_t kVersion = 20;  // 2.0: deflate
 constexpr std::uint16_t kUtf8NamesFlag = 0x0800;
 constexpr std::uint16_t kDeflateMethod = 8;
 // 0xFFFFFFFF and 0xFFFF mean "see the ZIP64 record", so the largest plain values are one less.
@@ -28,7 +28,9 @@ struct PackedEntry {
     std::uint32_t offset = 0;
 };
 
-bool Fits(std::uint64_t value) { return value <= kMaxPlainSize; }
+bool Fits(std::uint64_t value) {
+    return value <= kMaxPlainSize;
+}
 
 std::uint32_t Crc32Of(const std::string& data) {
     uLong crc = crc32(0, nullptr, 0);
@@ -111,7 +113,9 @@ void AppendEndRecord(std::string& out, std::size_t count, std::uint64_t director
     AppendU16(out, 0);  // comment length
 }
 
-int Clamped(int value, int low, int high) { return value < low ? low : value > high ? high : value; }
+int Clamped(int value, int low, int high) {
+    return value < low ? low : value > high ? high : value;
+}
 
 }  // namespace
 
