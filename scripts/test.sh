@@ -87,6 +87,7 @@ tier_bench() {
     bench "start-up" python3 bench/startup_benchmark.py
     bench "crash reporter: start-up, throw and catch, time to the first handler" \
         python3 bench/crash_reporter_benchmark.py
+    bench "screenshot PNG against Pillow" /usr/bin/python3 bench/png_benchmark.py
     bench "instruction decoder against objdump" build/native/bin/x86_decoder_benchmark \
         /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/mshtml.dll
     bench "symbol store size and lookup speed" build/native/bin/symbol_store_benchmark \

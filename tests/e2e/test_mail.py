@@ -30,7 +30,7 @@ image = Image.open(sys.argv[1])
 image.load()
 rgb = image.convert("RGB")
 points = [tuple(map(int, p.split(","))) for p in sys.argv[2:]]
-print(json.dumps({"mode": image.mode, "size": image.size, "bits": image.info.get("bits"),
+print(json.dumps({"mode": image.mode, "size": image.size, "bits": open(sys.argv[1], "rb").read()[24],
                   "palette": len(image.getpalette() or []) // 3, "pixels": [rgb.getpixel(p) for p in points]}))
 """
 
