@@ -55,6 +55,7 @@ void CheckPng(const std::string& png, std::uint32_t width, std::uint32_t height)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 3) return 0;
     const int width = 1 + data[0] % 64, height = 1 + data[1] % 48;
+    const int zoomWidth = 1 + (data[0] >> 2) % 50, zoomHeight = 1 + (data[1] >> 2) % 37;
     const TPngFormat format = static_cast<TPngFormat>(data[2] % 6);
     data += 3;
     size -= 3;
@@ -62,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = size ? data[i % size] : std::uint8_t(i);
     CheckPng(AsPngBytes({width, height, pixels.data()}, format), width, height);
 
-    const ZoomSize zoomed = ZoomTargetSize(width, height, 1 + data[0 % (size ? size : 1)] % 50, 1 + height % 37);
+    const ZoomSize zoomed = ZoomTargetSize(width, height, zoomWidth, zoomHeight);
     if (zoomed.width > 0 && zoomed.height > 0) {
         std::vector<std::uint8_t> target(std::size_t(zoomed.width) * zoomed.height * 4);
         ZoomMitchell({width, height, pixels.data()}, {zoomed.width, zoomed.height, target.data()});
