@@ -267,6 +267,8 @@ void BugReport::FinishHeader() {
             header.SetContent(pair.substr(0, bar) + u".qrx", pair.substr(bar + 1));
         }
         complete_ = true;
+        // Inside the bracket: the change that ends it tells the callbacks the report is complete.
+        exc_.MarkReportComplete();
     }
     exc_.ReportCompleted();
 }

@@ -97,6 +97,8 @@ public:
     BugReport* Report();
     // Marks the report complete; in post-processing this runs the completion hook.
     void ReportCompleted();
+    // Only the mark, for the report's last change to carry it to the callbacks.
+    void MarkReportComplete() { complete_ = true; }
     // Runs when the report becomes complete during post-processing (at once when it already
     // is); an empty hook clears it, waiting for a running one.
     void SetCompletionHook(std::function<void()> hook);

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
+
 #include <map>
 #include <set>
 
@@ -179,6 +182,24 @@ TEST_F(BugReportTest, CompletionReplacesEveryPlaceholderAndSetsTheCrcValues) {
     EXPECT_EQ(ReadReportSection(report, u"disassembling"), u"\r\nlisting");
     EXPECT_EQ(process.disassembled, (std::pair<std::uintptr_t, std::uintptr_t>{0xF000, 0xF010}));
     EXPECT_EQ(exc->GetExceptAddr(), 0x401000u);
+}
+
+// Calls come from the completing thread too.
+std::mutex completeCallsLock;
+std::vector<std::pair<bool, bool>> completeCalls;  // complete, text without placeholders
+void NoteCompleteness(bool complete, const std::u16string& report, ICrashException*) {
+    std::lock_guard guard(completeCallsLock);
+    completeCalls.push_back({complete, report.find(u"will be calculated soon") == std::u16string::npos});
+}
+
+TEST_F(BugReportTest, ACallbackLearnsOfTheCompleteReportWithItsLastChange) {
+    completeCalls.clear();
+    auto exc = Exception();
+    exc->RegisterBugReportCallback(NoteCompleteness, true);
+    exc->GetBugReport();
+    std::lock_guard guard(completeCallsLock);
+    EXPECT_NE(std::find(completeCalls.begin(), completeCalls.end(), std::make_pair(true, true)), completeCalls.end());
+    EXPECT_EQ(std::find(completeCalls.begin(), completeCalls.end(), std::make_pair(true, false)), completeCalls.end());
 }
 
 TEST_F(BugReportTest, ReportsAreNumberedAndAThreadWithoutStateKeepsItsFallback) {
