@@ -67,7 +67,7 @@ class PrintTest(unittest.TestCase):
         shutil.rmtree(folder, ignore_errors=True)
         folder.mkdir(parents=True)
         shutil.copy(cls.hosts.folder / "crash_host.exe", folder / "crash_host.exe")
-        cls.run = cls.hosts.run_in(folder / "crash_host.exe", "print-from-handler", "main-av")
+        cls.result = cls.hosts.run_in(folder / "crash_host.exe", "print-from-handler", "main-av")
 
     @classmethod
     def tearDownClass(cls):
@@ -85,10 +85,10 @@ class PrintTest(unittest.TestCase):
     def test_the_report_comes_out_of_the_printer_line_by_line(self):
         if self.problem:
             self.skipTest(self.problem)
-        self.assertEqual(self.run.exit_code, 1)
-        self.assertIn("printing from the handler", self.run.lines)
-        self.assertTrue(any(line.startswith("confirming dialog|") for line in self.run.lines), self.run.lines)
-        self.assertIn("printed", self.run.lines)
+        self.assertEqual(self.result.exit_code, 1)
+        self.assertIn("printing from the handler", self.result.lines)
+        self.assertTrue(any(line.startswith("confirming dialog|") for line in self.result.lines), self.result.lines)
+        self.assertIn("printed", self.result.lines)
         pdfs = self.new_pdfs()
         self.assertEqual(len(pdfs), 1, "one document")
         text = subprocess.run(["pdftotext", "-layout", str(pdfs[0]), "-"], capture_output=True, text=True).stdout
