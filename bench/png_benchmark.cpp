@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
     const std::string folder = argv[2];
     bool ok = WriteFile(folder + "/pf256Colors.png", colour);
     std::printf("size pf256Colors %zu\n", colour.size());
-    for (const auto& [format, name] : {std::pair{TPngFormat::pf100kb, "pf100kb"}, {TPngFormat::pf16Grays, "pf16Grays"}}) {
+    for (const auto& [format, name] :
+         {std::pair{TPngFormat::pf100kb, "pf100kb"}, {TPngFormat::pf16Grays, "pf16Grays"}}) {
         std::vector<std::uint8_t> copy = bits;  // the gray form grays its picture
         const std::string png = AsPngBytes({width, height, copy.data()}, format);
         ok = ok && WriteFile(folder + "/" + name + ".png", png);

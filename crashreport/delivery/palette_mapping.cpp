@@ -4,8 +4,8 @@
 
 namespace brevant::crashreport {
 
-std::uint8_t NearestPaletteIndex(const std::array<PaletteColour, 256>& palette, std::uint8_t red,
-                                 std::uint8_t green, std::uint8_t blue) {
+std::uint8_t NearestPaletteIndex(const std::array<PaletteColour, 256>& palette, std::uint8_t red, std::uint8_t green,
+                                 std::uint8_t blue) {
     int nearest = 0;
     int nearestDistance = 3 * 256;
     for (int index = 0; index < 256; ++index) {

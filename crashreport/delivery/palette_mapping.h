@@ -9,8 +9,8 @@
 namespace brevant::crashreport {
 
 // The entry with the smallest |dr| + |dg| + |db|; the lowest index among equals.
-std::uint8_t NearestPaletteIndex(const std::array<PaletteColour, 256>& palette, std::uint8_t red,
-                                 std::uint8_t green, std::uint8_t blue);
+std::uint8_t NearestPaletteIndex(const std::array<PaletteColour, 256>& palette, std::uint8_t red, std::uint8_t green,
+                                 std::uint8_t blue);
 
 // The 15-bit cell of a colour: the upper five bits of blue, green and red, blue highest.
 inline int FifteenBitCell(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

@@ -38,7 +38,8 @@ std::vector<std::uint8_t> ColourRows(const PixelPicture& picture, PaletteMapping
         *out++ = 0;
         const std::uint8_t* pixel = StoredRow(picture, row);
         for (std::int32_t column = 0; column < picture.width; ++column, pixel += 4) {
-            const std::uint32_t value = std::uint32_t{pixel[0]} | std::uint32_t{pixel[1]} << 8 | std::uint32_t{pixel[2]} << 16;
+            const std::uint32_t value =
+                std::uint32_t{pixel[0]} | std::uint32_t{pixel[1]} << 8 | std::uint32_t{pixel[2]} << 16;
             if (value != lastPixel) {
                 lastPixel = value;
                 lastIndex = mapping.IndexOf(pixel[2], pixel[1], pixel[0]);

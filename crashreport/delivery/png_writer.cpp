@@ -19,8 +19,8 @@ void AppendChunk(std::string& out, const char (&type)[5], const std::string& dat
     out.append(type, 4);
     out += data;
     const auto* checked = reinterpret_cast<const Bytef*>(out.data() + typeStart);
-    AppendBigEndian(out, static_cast<std::uint32_t>(crc32(crc32(0, nullptr, 0), checked,
-                                                          static_cast<uInt>(out.size() - typeStart))));
+    AppendBigEndian(out, static_cast<std::uint32_t>(
+                             crc32(crc32(0, nullptr, 0), checked, static_cast<uInt>(out.size() - typeStart))));
 }
 
 std::string HeaderChunkData(const PngImage& image) {
@@ -28,7 +28,7 @@ std::string HeaderChunkData(const PngImage& image) {
     AppendBigEndian(data, static_cast<std::uint32_t>(image.width));
     AppendBigEndian(data, static_cast<std::uint32_t>(image.height));
     data.push_back(image.paletteSize == 768 ? 8 : 4);
-    data.push_back(3);  // colour type: palette
+    data.push_back(3);     // colour type: palette
     data.append(3, '\0');  // compression, filter, interlace
     return data;
 }

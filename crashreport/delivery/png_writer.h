@@ -10,8 +10,8 @@ namespace brevant::crashreport {
 struct PngImage {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    const std::uint8_t* palette = nullptr;  // red, green, blue per entry
-    std::size_t paletteSize = 0;            // 768 bytes give bit depth 8, any other size 4
+    const std::uint8_t* palette = nullptr;       // red, green, blue per entry
+    std::size_t paletteSize = 0;                 // 768 bytes give bit depth 8, any other size 4
     const std::uint8_t* filteredRows = nullptr;  // per row a filter byte, then the packed indices
     std::size_t filteredSize = 0;
 };

@@ -10,7 +10,9 @@ constexpr int kSide = 33;
 constexpr int kCells = kSide * kSide * kSide;
 constexpr int kRed = 0, kGreen = 1, kBlue = 2;
 
-constexpr int CellIndex(int red, int green, int blue) { return (red * kSide + green) * kSide + blue; }
+constexpr int CellIndex(int red, int green, int blue) {
+    return (red * kSide + green) * kSide + blue;
+}
 
 // Unsigned sums wrap, but every box sum is a difference of them that fits in 32 bits, so box
 // sums stay exact for pictures of up to 2^32 / 255 pixels.
@@ -43,8 +45,8 @@ struct BoxSums {
 // Counts runs of equal pixels at once: screenshots are mostly long runs of one colour.
 void AddRun(MomentTables& tables, std::uint32_t pixel, std::uint32_t run) {
     const std::uint32_t blue = pixel & 0xFF, green = (pixel >> 8) & 0xFF, red = (pixel >> 16) & 0xFF;
-    const int cell = CellIndex(static_cast<int>(red >> 3) + 1, static_cast<int>(green >> 3) + 1,
-                               static_cast<int>(blue >> 3) + 1);
+    const int cell =
+        CellIndex(static_cast<int>(red >> 3) + 1, static_cast<int>(green >> 3) + 1, static_cast<int>(blue >> 3) + 1);
     tables.weight[cell] += run;
     tables.red[cell] += run * red;
     tables.green[cell] += run * green;

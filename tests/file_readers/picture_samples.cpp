@@ -58,12 +58,11 @@ std::vector<Sample> Samples() {
     samples.push_back(MakeSample("dot", 1, 1, [](int, int) { return Rgb(200, 100, 50); }));
     samples.push_back(MakeSample("odd_columns", 333, 7, [](int x, int y) { return Rgb(x * 255 / 332, y * 36, 128); }));
     samples.push_back(MakeSample("one_column", 1, 29, [](int, int y) { return Rgb(y * 8, 255 - y * 8, y * 3); }));
-    samples.push_back(MakeSample("gradient", 301, 199, [](int x, int y) {
-        return Rgb(x * 255 / 300, y * 255 / 198, (x + 2 * y) * 255 / 700);
-    }));
+    samples.push_back(MakeSample(
+        "gradient", 301, 199, [](int x, int y) { return Rgb(x * 255 / 300, y * 255 / 198, (x + 2 * y) * 255 / 700); }));
     samples.push_back(MakeSample("noise", 127, 93, Noise(5)));
     // Twelve colours whose channels are multiples of 8: each in a 15-bit cell of its own.
-    const std::uint32_t few[] = {Rgb(0, 0, 0),     Rgb(248, 248, 248), Rgb(248, 0, 0),   Rgb(0, 128, 248),
+    const std::uint32_t few[] = {Rgb(0, 0, 0),      Rgb(248, 248, 248), Rgb(248, 0, 0),   Rgb(0, 128, 248),
                                  Rgb(64, 64, 64),   Rgb(200, 160, 8),   Rgb(8, 8, 16),    Rgb(120, 240, 56),
                                  Rgb(240, 120, 56), Rgb(56, 120, 240),  Rgb(128, 0, 128), Rgb(16, 232, 200)};
     samples.push_back(MakeSample("few_colours", 97, 61, [few](int x, int y) { return few[(x / 9 + y / 5 * 3) % 12]; }));

@@ -86,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> source(static_cast<std::size_t>(width) * height * 4);
     for (std::size_t k = 0; k < source.size(); ++k) source[k] = pixelBytes ? data[4 + k % pixelBytes] : 0;
 
-    for (TPngFormat format : {TPngFormat::pf256Colors, TPngFormat::pf16Grays, TPngFormat::pf50kb,
-                              TPngFormat::pf100kb, TPngFormat::pf200kb, TPngFormat::pf300kb}) {
+    for (TPngFormat format : {TPngFormat::pf256Colors, TPngFormat::pf16Grays, TPngFormat::pf50kb, TPngFormat::pf100kb,
+                              TPngFormat::pf200kb, TPngFormat::pf300kb}) {
         std::vector<std::uint8_t> bits = source;
         CheckPng(AsPngBytes({width, height, bits.data()}, format), width, height, format);
     }

@@ -24,12 +24,11 @@ TEST(PaletteMappingTest, NearestEntryByChannelDistanceWithLowestIndexOnTies) {
         Rgb colour;
         int expected;
     } cases[] = {
-        {{105, 100, 100}, 3},  // 5 from entries 3 and 7
-        {{100, 100, 100}, 7},  // the same colour twice
-        {{101, 101, 101}, 7},
-        {{10, 10, 12}, 255},   // the last entry is searched too
-        {{0, 0, 40}, 200},     // 20 away, where 255 is 10 + 10 + 30 = 50 away
-        {{250, 255, 255}, 0},  // every white entry is as near: the first
+        {{105, 100, 100}, 3},                       // 5 from entries 3 and 7
+        {{100, 100, 100}, 7},                       // the same colour twice
+        {{101, 101, 101}, 7}, {{10, 10, 12}, 255},  // the last entry is searched too
+        {{0, 0, 40}, 200},                          // 20 away, where 255 is 10 + 10 + 30 = 50 away
+        {{250, 255, 255}, 0},                       // every white entry is as near: the first
     };
     for (const auto& c : cases) {
         EXPECT_EQ(NearestPaletteIndex(palette, c.colour.red, c.colour.green, c.colour.blue), c.expected)
@@ -69,8 +68,8 @@ TEST(PaletteMappingTest, GrayValuesAndNearestLevelsWithTheLowerOnTies) {
         int gray;
         int level;
     } cases[] = {
-        {0, 0}, {14, 0}, {15, 1}, {28, 1}, {40, 1}, {41, 2}, {62, 2}, {63, 3}, {100, 4}, {101, 5},
-        {133, 7}, {147, 7}, {148, 8}, {234, 13}, {248, 14}, {249, 15}, {255, 15},
+        {0, 0},   {14, 0},  {15, 1},  {28, 1},  {40, 1},   {41, 2},   {62, 2},   {63, 3},   {100, 4},
+        {101, 5}, {133, 7}, {147, 7}, {148, 8}, {234, 13}, {248, 14}, {249, 15}, {255, 15},
     };
     const GrayMapping mapping;
     for (const auto& c : cases) {

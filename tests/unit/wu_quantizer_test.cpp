@@ -50,8 +50,7 @@ TEST(WuQuantizerTest, AnUncuttableBoxIsSkippedAndItsMeanIsTruncated) {
     picture.Set(2000, 0, {200, 0, 0});
     picture.Set(2001, 0, {200, 16, 0});
     const WuPalette palette = QuantizeWu(picture.View());
-    EXPECT_EQ(UsedEntries(palette),
-              (std::vector<PaletteColour>{{3, 3, 3}, {200, 0, 0}, {200, 16, 0}}));
+    EXPECT_EQ(UsedEntries(palette), (std::vector<PaletteColour>{{3, 3, 3}, {200, 0, 0}, {200, 16, 0}}));
     ExpectBlackFrom(palette, 3);
 }
 

@@ -12,14 +12,11 @@ TEST(ZoomTest, TargetSizeKeepsTheAspectRatio) {
         std::int32_t width, height, areaWidth, areaHeight;
         PictureSize expected;
     } cases[] = {
-        {100, 50, 200, 200, {200, 100}},
-        {100, 50, 100, 25, {50, 25}},
+        {100, 50, 200, 200, {200, 100}}, {100, 50, 100, 25, {50, 25}},
         {100, 50, 200, 100, {200, 100}},  // fits exactly
-        {50, 100, 200, 200, {100, 200}},
-        {1920, 1080, 320, 240, {320, 180}},
+        {50, 100, 200, 200, {100, 200}}, {1920, 1080, 320, 240, {320, 180}},
         {3, 7, 1000, 10, {4, 10}},  // 10 * 3 / 7 truncated
-        {0, 50, 200, 200, {0, 0}},
-        {100, 50, 0, 200, {0, 0}},
+        {0, 50, 200, 200, {0, 0}},       {100, 50, 0, 200, {0, 0}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ZoomTargetSize(c.width, c.height, c.areaWidth, c.areaHeight), c.expected)
@@ -39,8 +36,8 @@ TEST(ZoomTest, KernelValues) {
 // Whether shrinking or enlarging, every target pixel's weights add up to one, and every tap
 // reads inside the source, also next to the edges.
 TEST(ZoomTest, WeightsOfEveryTargetPixelSumToOne) {
-    for (const auto& [source, target] : {std::pair{100, 50}, {1920, 320}, {7, 3}, {50, 100}, {3, 17}, {9, 9},
-                                         {1, 5}, {2, 1}}) {
+    for (const auto& [source, target] :
+         {std::pair{100, 50}, {1920, 320}, {7, 3}, {50, 100}, {3, 17}, {9, 9}, {1, 5}, {2, 1}}) {
         const AxisFilter filter = MitchellAxisFilter(source, target);
         ASSERT_EQ(filter.first.size(), std::size_t(target) + 1);
         for (int i = 0; i < target; ++i) {
@@ -68,7 +65,8 @@ TEST(ZoomTest, WeightsOfEveryTargetPixelSumToOne) {
 // can lose one level; more, or wrapping at 255, would be a fault.
 TEST(ZoomTest, UniformPicturesStayUniform) {
     for (const auto& [from, to] : {std::pair{PictureSize{100, 50}, PictureSize{50, 25}},
-                                   {PictureSize{13, 7}, PictureSize{40, 21}}, {PictureSize{1, 1}, PictureSize{3, 2}}}) {
+                                   {PictureSize{13, 7}, PictureSize{40, 21}},
+                                   {PictureSize{1, 1}, PictureSize{3, 2}}}) {
         const Rgb colour{37, 180, 255};
         TestPicture source(from.width, from.height, colour);
         TestPicture target(to.width, to.height, {1, 2, 3});
@@ -76,8 +74,8 @@ TEST(ZoomTest, UniformPicturesStayUniform) {
         for (int y = 0; y < to.height; ++y) {
             for (int x = 0; x < to.width; ++x) {
                 const Rgb p = target.Get(x, y);
-                for (const auto& [got, wanted] : {std::pair{p.red, colour.red}, {p.green, colour.green},
-                                                  {p.blue, colour.blue}}) {
+                for (const auto& [got, wanted] :
+                     {std::pair{p.red, colour.red}, {p.green, colour.green}, {p.blue, colour.blue}}) {
                     EXPECT_LE(got, wanted) << x << "," << y;
                     EXPECT_GE(got + 2, wanted) << x << "," << y;
                 }
