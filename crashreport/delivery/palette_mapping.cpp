@@ -19,9 +19,7 @@ std::uint8_t NearestPaletteIndex(const std::array<PaletteColour, 256>& palette, 
     return static_cast<std::uint8_t>(nearest);
 }
 
-PaletteMapping::PaletteMapping(const std::array<PaletteColour, 256>& palette) : palette_(palette) {
-    cache_.fill(-1);
-}
+PaletteMapping::PaletteMapping(const std::array<PaletteColour, 256>& palette) : palette_(palette) {}
 
 std::uint8_t NearestGrayLevel(std::uint8_t gray) {
     int nearest = 0;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "crashreport/delivery/wu_quantizer.h"
 
@@ -30,7 +31,8 @@ public:
 
 private:
     std::array<PaletteColour, 256> palette_;
-    std::array<std::int16_t, 32768> cache_;  // -1: not yet known
+    // On the heap: the sending thread's stack may be small. -1: not yet known.
+    std::vector<std::int16_t> cache_ = std::vector<std::int16_t>(32768, -1);
 };
 
 inline constexpr std::array<std::uint8_t, 16> kGrayLevels = {0,   28,  52,  73,  92,  109, 125, 140,
