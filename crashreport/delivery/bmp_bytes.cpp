@@ -1,27 +1,36 @@
 #include "crashreport/delivery/bmp_bytes.h"
 
-#include "base/little_endian.h"
+#include <cstdint>
 
 namespace brevant::crashreport {
+namespace {
+
+constexpr std::uint32_t kHeadersSize = 14 + 40;
+
+void AppendLittleEndian(std::string& out, std::uint32_t value, int bytes) {
+    for (int index = 0; index < bytes; ++index) out.push_back(static_cast<char>(value >> (8 * index)));
+}
+
+}  // namespace
 
 std::string AsBmpBytes(PixelPicture picture) {
-    if (picture.width <= 0 || picture.height <= 0 || !picture.bits) return {};
-    const std::uint32_t imageSize =
-        static_cast<std::uint32_t>(picture.width) * static_cast<std::uint32_t>(picture.height) * 4;
-    std::string bytes = "BM";
-    AppendU32(bytes, imageSize + 54);
-    AppendU16(bytes, 0);
-    AppendU16(bytes, 0);
-    AppendU32(bytes, 54);
-    // BITMAPINFOHEADER: size, width, height (positive: bottom-up), planes, bits, BI_RGB, image size.
-    AppendU32(bytes, 40);
-    AppendU32(bytes, static_cast<std::uint32_t>(picture.width));
-    AppendU32(bytes, static_cast<std::uint32_t>(picture.height));
-    AppendU16(bytes, 1);
-    AppendU16(bytes, 32);
-    AppendU32(bytes, 0);
-    AppendU32(bytes, imageSize);
-    for (int i = 0; i < 4; ++i) AppendU32(bytes, 0);
+    if (!HasPixels(picture)) return {};
+    const std::size_t imageSize = PixelCount(picture) * 4;
+    if (imageSize > 0xFFFFFFFFu - kHeadersSize) return {};
+    std::string bytes;
+    bytes.reserve(kHeadersSize + imageSize);
+    bytes += "BM";
+    AppendLittleEndian(bytes, static_cast<std::uint32_t>(imageSize) + kHeadersSize, 4);
+    AppendLittleEndian(bytes, 0, 4);  // two reserved words
+    AppendLittleEndian(bytes, kHeadersSize, 4);
+    AppendLittleEndian(bytes, 40, 4);
+    AppendLittleEndian(bytes, static_cast<std::uint32_t>(picture.width), 4);
+    AppendLittleEndian(bytes, static_cast<std::uint32_t>(picture.height), 4);
+    AppendLittleEndian(bytes, 1, 2);   // planes
+    AppendLittleEndian(bytes, 32, 2);  // bits per pixel
+    AppendLittleEndian(bytes, 0, 4);   // uncompressed
+    AppendLittleEndian(bytes, static_cast<std::uint32_t>(imageSize), 4);
+    bytes.append(16, '\0');  // resolution and colour counts
     bytes.append(reinterpret_cast<const char*>(picture.bits), imageSize);
     return bytes;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// A picture as the bytes of a BMP file: the 32-bit pixels as they are, bottom-up.
+// A 32-bit picture as the bytes of a BMP file.
 
 #include <string>
 
@@ -7,6 +7,8 @@
 
 namespace brevant::crashreport {
 
+// The file header, the 40-byte info header (positive height: rows bottom-up) and the pixels
+// as stored; empty for a picture without pixels.
 std::string AsBmpBytes(PixelPicture picture);
 
 }  // namespace brevant::crashreport

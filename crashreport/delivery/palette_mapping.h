@@ -1,6 +1,5 @@
 #pragma once
-// Mapping pixels to palette entries: the nearest of 256 colours, remembered per 15-bit colour,
-// and the 16 gray levels of the small gray pictures.
+// Mapping pixels to palette entries: the nearest of 256 colours, and the nearest of 16 grays.
 
 #include <array>
 #include <cstdint>
@@ -10,18 +9,30 @@
 
 namespace brevant::crashreport {
 
-// The nearest entry by |r − R| + |g − G| + |b − B| (the lowest index on a tie), searched
-// once per 15-bit colour: later pixels of that colour get the first one's answer.
-class NearestColourMap {
+// The entry with the smallest |dr| + |dg| + |db|; the lowest index among equals.
+std::uint8_t NearestPaletteIndex(const std::array<PaletteColour, 256>& palette, std::uint8_t red, std::uint8_t green,
+                                 std::uint8_t blue);
+
+// The 15-bit cell of a colour: the upper five bits of blue, green and red, blue highest.
+inline int FifteenBitCell(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return (blue >> 3) << 10 | (green >> 3) << 5 | (red >> 3);
+}
+
+// Nearest entries remembered per 15-bit cell: the first colour seen in a cell decides for
+// all others in it, so each cell is searched against the palette once.
+class PaletteMapping {
 public:
-    explicit NearestColourMap(const std::array<PaletteColour, 256>& palette);
-    std::uint8_t IndexOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+    explicit PaletteMapping(const std::array<PaletteColour, 256>& palette);
+    std::uint8_t IndexOf(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+        std::int16_t& known = cache_[FifteenBitCell(red, green, blue)];
+        if (known < 0) known = NearestPaletteIndex(palette_, red, green, blue);
+        return static_cast<std::uint8_t>(known);
+    }
 
 private:
-    std::uint8_t Search(int red, int green, int blue) const;
-
     std::array<PaletteColour, 256> palette_;
-    std::vector<std::int16_t> cache_;  // 32768 entries: blue highest, -1 unknown
+    // On the heap: the sending thread's stack may be small. -1: not yet known.
+    std::vector<std::int16_t> cache_ = std::vector<std::int16_t>(32768, -1);
 };
 
 inline constexpr std::array<std::uint8_t, 16> kGrayLevels = {0,   28,  52,  73,  92,  109, 125, 140,
@@ -31,7 +42,17 @@ inline std::uint8_t GrayValue(std::uint8_t red, std::uint8_t green, std::uint8_t
     return static_cast<std::uint8_t>((red * 77 + green * 151 + blue * 28) >> 8);
 }
 
-// The level nearest to each gray value, the lower one on a tie.
-const std::array<std::uint8_t, 256>& GrayLevelOfValue();
+// The index of the level nearest to a gray value; the lower level on a tie.
+std::uint8_t NearestGrayLevel(std::uint8_t gray);
+
+// NearestGrayLevel for every gray value, computed once.
+class GrayMapping {
+public:
+    GrayMapping();
+    std::uint8_t LevelOf(std::uint8_t gray) const { return levels_[gray]; }
+
+private:
+    std::array<std::uint8_t, 256> levels_;
+};
 
 }  // namespace brevant::crashreport

@@ -1,83 +1,112 @@
 #include "crashreport/delivery/png_encoder.h"
 
+#include <cstring>
+#include <new>
+#include <vector>
+
 #include "crashreport/delivery/palette_mapping.h"
 #include "crashreport/delivery/png_writer.h"
 #include "crashreport/delivery/wu_quantizer.h"
 
 namespace brevant::crashreport {
-
 namespace {
 
-bool IsEmpty(PixelPicture picture) {
-    return picture.width <= 0 || picture.height <= 0 || !picture.bits;
+std::vector<std::uint8_t> PaletteBytes(const WuPalette& palette) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(768);
+    for (const PaletteColour& colour : palette.colours) {
+        bytes.insert(bytes.end(), {colour.red, colour.green, colour.blue});
+    }
+    return bytes;
 }
 
-std::size_t Width(PixelPicture p) { return static_cast<std::size_t>(p.width); }
+std::vector<std::uint8_t> GrayPaletteBytes() {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint8_t level : kGrayLevels) bytes.insert(bytes.end(), {level, level, level});
+    return bytes;
+}
 
-// Rows are stored bottom-up; the PNG wants the top row first.
-const std::uint8_t* StoredRow(PixelPicture p, std::size_t rowFromTop) {
-    return p.bits + (static_cast<std::size_t>(p.height) - 1 - rowFromTop) * Width(p) * 4;
+// Filter byte 0 and one index per pixel, the top row (the last stored one) first.
+std::vector<std::uint8_t> ColourRows(const PixelPicture& picture, PaletteMapping& mapping) {
+    const std::size_t rowSize = static_cast<std::size_t>(picture.width) + 1;
+    std::vector<std::uint8_t> rows(rowSize * static_cast<std::size_t>(picture.height));
+    std::uint8_t* out = rows.data();
+    // Screenshots repeat pixels a lot: equal neighbours share the last index.
+    std::uint32_t lastPixel = 0xFFFFFFFF;
+    std::uint8_t lastIndex = 0;
+    for (std::int32_t row = picture.height - 1; row >= 0; --row) {
+        *out++ = 0;
+        const std::uint8_t* pixel = StoredRow(picture, row);
+        for (std::int32_t column = 0; column < picture.width; ++column, pixel += 4) {
+            const std::uint32_t value =
+                std::uint32_t{pixel[0]} | std::uint32_t{pixel[1]} << 8 | std::uint32_t{pixel[2]} << 16;
+            if (value != lastPixel) {
+                lastPixel = value;
+                lastIndex = mapping.IndexOf(pixel[2], pixel[1], pixel[0]);
+            }
+            *out++ = lastIndex;
+        }
+    }
+    return rows;
+}
+
+// Grays every pixel in place and packs two levels per byte, the first in the high nibble.
+std::vector<std::uint8_t> GrayRows(PixelPicture& picture) {
+    const GrayMapping mapping;
+    const std::size_t rowSize = (static_cast<std::size_t>(picture.width) + 1) / 2 + 1;
+    std::vector<std::uint8_t> rows(rowSize * static_cast<std::size_t>(picture.height));
+    std::uint8_t* out = rows.data();
+    for (std::int32_t row = picture.height - 1; row >= 0; --row) {
+        std::uint8_t* rowStart = out;
+        *out++ = 0;
+        std::uint8_t* pixel = StoredRow(picture, row);
+        for (std::int32_t column = 0; column < picture.width; ++column, pixel += 4) {
+            const std::uint8_t gray = GrayValue(pixel[2], pixel[1], pixel[0]);
+            pixel[0] = pixel[1] = pixel[2] = gray;
+            const std::uint8_t level = mapping.LevelOf(gray);
+            if (column % 2 == 0) {
+                *out = static_cast<std::uint8_t>(level << 4);
+            } else {
+                *out++ |= level;
+            }
+        }
+        out = rowStart + rowSize;
+    }
+    return rows;
+}
+
+std::string PngOf(const PixelPicture& picture, const std::vector<std::uint8_t>& palette,
+                  const std::vector<std::uint8_t>& rows) {
+    return PngFileBytes({picture.width, picture.height, palette.data(), palette.size(), rows.data(), rows.size()});
 }
 
 }  // namespace
 
-std::string ColourPngBytes(PixelPicture picture) {
-    if (IsEmpty(picture)) return {};
-    const QuantizedPalette palette = QuantizeWu(picture);
-    NearestColourMap nearest(palette.entries);
-    const std::size_t width = Width(picture), height = static_cast<std::size_t>(picture.height);
-    std::string rows((width + 1) * height, '\0');
-    char* out = rows.data();
-    for (std::size_t y = 0; y < height; ++y) {
-        *out++ = 0;  // no filter
-        const std::uint8_t* p = StoredRow(picture, y);
-        for (std::size_t x = 0; x < width; ++x, p += 4) *out++ = static_cast<char>(nearest.IndexOf(p[2], p[1], p[0]));
-    }
-    std::string plte;
-    plte.reserve(768);
-    for (const PaletteColour& c : palette.entries) {
-        plte += static_cast<char>(c.red);
-        plte += static_cast<char>(c.green);
-        plte += static_cast<char>(c.blue);
-    }
-    return PngFileBytes(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), plte, rows);
+std::string ColourPngBytes(const PixelPicture& picture) {
+    if (!HasPixels(picture)) return {};
+    const WuPalette palette = QuantizeWu(picture);
+    PaletteMapping mapping(palette.colours);
+    return PngOf(picture, PaletteBytes(palette), ColourRows(picture, mapping));
 }
 
-std::string GrayPngBytes(PixelPicture picture) {
-    if (IsEmpty(picture)) return {};
-    const std::size_t width = Width(picture), height = static_cast<std::size_t>(picture.height);
-    std::uint8_t* p = picture.bits;
-    for (std::size_t i = 0; i < width * height; ++i, p += 4) p[0] = p[1] = p[2] = GrayValue(p[2], p[1], p[0]);
-
-    const std::array<std::uint8_t, 256>& level = GrayLevelOfValue();
-    const std::size_t rowBytes = (width + 1) / 2;
-    std::string rows((rowBytes + 1) * height, '\0');
-    char* out = rows.data();
-    for (std::size_t y = 0; y < height; ++y) {
-        *out++ = 0;
-        const std::uint8_t* row = StoredRow(picture, y);
-        for (std::size_t x = 0; x < width; x += 2) {
-            int packed = level[row[x * 4]] << 4;
-            if (x + 1 < width) packed |= level[row[(x + 1) * 4]];
-            *out++ = static_cast<char>(packed);
-        }
-    }
-    std::string plte;
-    for (std::uint8_t gray : kGrayLevels) plte.append(3, static_cast<char>(gray));
-    return PngFileBytes(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), plte, rows);
+std::string GrayPngBytes(PixelPicture& picture) {
+    if (!HasPixels(picture)) return {};
+    return PngOf(picture, GrayPaletteBytes(), GrayRows(picture));
 }
 
 std::string AsPngBytes(PixelPicture picture, TPngFormat format) {
-    if (IsEmpty(picture)) return {};
-    std::string colour;
-    if (format != TPngFormat::pf16Grays) {
-        colour = ColourPngBytes(picture);
+    try {
+        std::string colour;
+        if (format != TPngFormat::pf16Grays) colour = ColourPngBytes(picture);
         const std::uint32_t limit = PngSizeLimit(format);
-        if (limit == 0 || colour.size() <= limit) return colour;
+        const bool tryGray = format == TPngFormat::pf16Grays || (limit != 0 && colour.size() > limit);
+        if (!tryGray) return colour;
+        std::string gray = GrayPngBytes(picture);
+        if (!gray.empty() && (colour.empty() || gray.size() < colour.size())) return gray;
+        return colour;
+    } catch (const std::bad_alloc&) {
+        return {};
     }
-    std::string gray = GrayPngBytes(picture);
-    if (colour.empty() || (!gray.empty() && gray.size() < colour.size())) return gray;
-    return colour;
 }
 
 }  // namespace brevant::crashreport

@@ -1,6 +1,6 @@
 #pragma once
-// A picture as a small palette PNG: 256 colours chosen for it, or 16 grays where a size
-// target asks for less.
+// A screenshot as a palette PNG: 256 colours, or 16 grays when asked for or when the colour
+// picture would be larger than its format allows.
 
 #include <string>
 
@@ -9,12 +9,12 @@
 
 namespace brevant::crashreport {
 
-// The bytes of the PNG file; empty for an empty picture or when compression failed. Making
-// the gray version grays the picture's own pixels.
+// The PNG file bytes; empty for a picture without pixels or when memory runs out. The gray
+// form overwrites the picture's pixels with their gray values, so the picture stays gray.
 std::string AsPngBytes(PixelPicture picture, TPngFormat format);
 
-// The two versions on their own.
-std::string ColourPngBytes(PixelPicture picture);
-std::string GrayPngBytes(PixelPicture picture);
+// The two forms on their own.
+std::string ColourPngBytes(const PixelPicture& picture);
+std::string GrayPngBytes(PixelPicture& picture);
 
 }  // namespace brevant::crashreport

@@ -2,66 +2,84 @@
 
 #include <zlib.h>
 
-namespace brevant::crashreport {
+#include <limits>
 
+namespace brevant::crashreport {
 namespace {
 
+constexpr char kSignature[] = "\x89PNG\r\n\x1A\n";
+
 void AppendBigEndian(std::string& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
 }
 
-void AppendChunk(std::string& out, const char (&type)[5], std::string_view data) {
+void AppendChunk(std::string& out, const char (&type)[5], const std::string& data) {
     AppendBigEndian(out, static_cast<std::uint32_t>(data.size()));
     const std::size_t typeStart = out.size();
     out.append(type, 4);
-    out.append(data);
-    const auto* covered = reinterpret_cast<const Bytef*>(out.data() + typeStart);
-    AppendBigEndian(out, static_cast<std::uint32_t>(crc32(0, covered, static_cast<uInt>(4 + data.size()))));
+    out += data;
+    const auto* checked = reinterpret_cast<const Bytef*>(out.data() + typeStart);
+    AppendBigEndian(out, static_cast<std::uint32_t>(
+                             crc32(crc32(0, nullptr, 0), checked, static_cast<uInt>(out.size() - typeStart))));
+}
+
+std::string HeaderChunkData(const PngImage& image) {
+    std::string data;
+    AppendBigEndian(data, static_cast<std::uint32_t>(image.width));
+    AppendBigEndian(data, static_cast<std::uint32_t>(image.height));
+    data.push_back(image.paletteSize == 768 ? 8 : 4);
+    data.push_back(3);     // colour type: palette
+    data.append(3, '\0');  // compression, filter, interlace
+    return data;
+}
+
+// Raw deflate into out after its current end; false when zlib fails.
+bool AppendRawDeflate(std::string& out, const std::uint8_t* data, std::size_t size) {
+    z_stream stream{};
+    // Level 2 is zlib's greedy matcher with good 4, lazy (max insert) 5, nice 16, chain 8;
+    // -15: raw deflate with the 32 KB window; memory level 8: 15 hash bits, 16 KB literals.
+    if (deflateInit2(&stream, 2, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+    stream.next_in = const_cast<Bytef*>(data);
+    stream.avail_in = static_cast<uInt>(size);
+    const std::size_t start = out.size();
+    // Incompressible data can come out larger than this first guess: the buffer then grows
+    // and deflate goes on, so no picture fails for its content.
+    std::size_t capacity = size * 11 / 10 + 12;
+    int status = Z_OK;
+    while (status == Z_OK || status == Z_BUF_ERROR) {
+        const std::size_t written = start + stream.total_out;
+        out.resize(start + capacity);
+        stream.next_out = reinterpret_cast<Bytef*>(out.data() + written);
+        stream.avail_out = static_cast<uInt>(start + capacity - written);
+        status = deflate(&stream, Z_FINISH);
+        if (status == Z_BUF_ERROR && stream.avail_out != 0) break;  // no progress possible
+        capacity += capacity / 2 + 64;
+    }
+    out.resize(start + stream.total_out);
+    deflateEnd(&stream);
+    return status == Z_STREAM_END;
 }
 
 }  // namespace
 
-std::string RawDeflate(std::string_view data) {
-    z_stream stream{};
-    if (deflateInit2(&stream, 2, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
-    // Sized as the format asks; incompressible data may need more, which the loop then gives.
-    std::string out(data.size() * 11 / 10 + 12, '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    int status = Z_OK;
-    while (status == Z_OK || status == Z_BUF_ERROR) {
-        if (stream.total_out == out.size()) out.resize(out.size() * 2);
-        stream.next_out = reinterpret_cast<Bytef*>(out.data() + stream.total_out);
-        stream.avail_out = static_cast<uInt>(out.size() - stream.total_out);
-        status = deflate(&stream, Z_FINISH);
-        if (status == Z_BUF_ERROR && stream.avail_out != 0) break;  // no progress possible
-    }
-    const bool done = status == Z_STREAM_END;
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return done ? out : std::string();
+std::string ImageDataStream(const std::uint8_t* data, std::size_t size) {
+    if (size > std::numeric_limits<uInt>::max() / 2) return {};
+    std::string stream = "\x78\x01";
+    if (!AppendRawDeflate(stream, data, size)) return {};
+    const uLong adler = adler32(adler32(0, nullptr, 0), data, static_cast<uInt>(size));
+    AppendBigEndian(stream, static_cast<std::uint32_t>(adler));
+    return stream;
 }
 
-std::string PngFileBytes(std::uint32_t width, std::uint32_t height, std::string_view palette,
-                         std::string_view filteredRows) {
-    const std::string deflated = RawDeflate(filteredRows);
-    if (deflated.empty() && !filteredRows.empty()) return {};
-    std::string png("\x89PNG\r\n\x1a\n", 8);
-    std::string header;
-    AppendBigEndian(header, width);
-    AppendBigEndian(header, height);
-    header += static_cast<char>(palette.size() == 768 ? 8 : 4);
-    header += '\x03';  // palette colours
-    header.append(3, '\0');  // deflate, adaptive filtering, no interlace
-    AppendChunk(png, "IHDR", header);
-    AppendChunk(png, "PLTE", palette);
-    std::string data("\x78\x01", 2);
-    data += deflated;
-    const auto* raw = reinterpret_cast<const Bytef*>(filteredRows.data());
-    AppendBigEndian(data, static_cast<std::uint32_t>(adler32(1, raw, static_cast<uInt>(filteredRows.size()))));
-    AppendChunk(png, "IDAT", data);
-    AppendChunk(png, "IEND", {});
-    return png;
+std::string PngFileBytes(const PngImage& image) {
+    const std::string imageData = ImageDataStream(image.filteredRows, image.filteredSize);
+    if (imageData.empty()) return {};
+    std::string file(kSignature, 8);
+    AppendChunk(file, "IHDR", HeaderChunkData(image));
+    AppendChunk(file, "PLTE", std::string(reinterpret_cast<const char*>(image.palette), image.paletteSize));
+    AppendChunk(file, "IDAT", imageData);
+    AppendChunk(file, "IEND", std::string());
+    return file;
 }
 
 }  // namespace brevant::crashreport

@@ -1,20 +1,25 @@
 #pragma once
-// The bytes of a palette PNG: signature, IHDR, PLTE, one IDAT and IEND.
+// The bytes of a palette PNG file: signature, IHDR, PLTE, one IDAT, IEND.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace brevant::crashreport {
 
-// palette: 768 bytes (256 entries of red, green, blue; bit depth 8) or 48 (16 entries; bit
-// depth 4). filteredRows: every row as a filter byte 0 followed by its packed indices, the
-// top row first. Empty when the data cannot be compressed.
-std::string PngFileBytes(std::uint32_t width, std::uint32_t height, std::string_view palette,
-                         std::string_view filteredRows);
+struct PngImage {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    const std::uint8_t* palette = nullptr;       // red, green, blue per entry
+    std::size_t paletteSize = 0;                 // 768 bytes give bit depth 8, any other size 4
+    const std::uint8_t* filteredRows = nullptr;  // per row a filter byte, then the packed indices
+    std::size_t filteredSize = 0;
+};
 
-// The raw deflate stream (no zlib header) made as the PNG's IDAT needs it: 32 KB window,
-// 15 hash bits, 16 KB literal buffer, zlib's fast level 2.
-std::string RawDeflate(std::string_view data);
+// The PNG file, or empty when the image data cannot be compressed.
+std::string PngFileBytes(const PngImage& image);
+
+// The zlib stream of the IDAT chunk: 0x78 0x01, raw deflate at zlib's level 2, Adler-32.
+std::string ImageDataStream(const std::uint8_t* data, std::size_t size);
 
 }  // namespace brevant::crashreport

@@ -1,233 +1,208 @@
 #include "crashreport/delivery/wu_quantizer.h"
 
-#include <memory>
 #include <vector>
 
 namespace brevant::crashreport {
-
 namespace {
 
-constexpr int kSide = 33;  // five bits per channel, and index 0 of each axis left empty
+// 32 cells of five bits per channel plus the empty index 0 that makes the sums cumulative.
+constexpr int kSide = 33;
 constexpr int kCells = kSide * kSide * kSide;
-constexpr int kMaxColours = 256;
+constexpr int kRed = 0, kGreen = 1, kBlue = 2;
 
-constexpr int Cell(int r, int g, int b) { return (r * kSide + g) * kSide + b; }
+constexpr int CellIndex(int red, int green, int blue) {
+    return (red * kSide + green) * kSide + blue;
+}
 
-// The five moment tables. Sums are kept in 64 bits: a large picture's sums pass 32 bits.
-struct Moments {
-    std::vector<std::int64_t> weight = std::vector<std::int64_t>(kCells);
-    std::vector<std::int64_t> red = std::vector<std::int64_t>(kCells);
-    std::vector<std::int64_t> green = std::vector<std::int64_t>(kCells);
-    std::vector<std::int64_t> blue = std::vector<std::int64_t>(kCells);
+// Unsigned sums wrap, but every box sum is a difference of them that fits in 32 bits, so box
+// sums stay exact for pictures of up to 2^32 / 255 pixels.
+struct MomentTables {
+    std::vector<std::uint32_t> weight = std::vector<std::uint32_t>(kCells);
+    std::vector<std::uint32_t> red = std::vector<std::uint32_t>(kCells);
+    std::vector<std::uint32_t> green = std::vector<std::uint32_t>(kCells);
+    std::vector<std::uint32_t> blue = std::vector<std::uint32_t>(kCells);
     std::vector<double> squares = std::vector<double>(kCells);
 };
 
-struct Box {
-    int r0 = 0, r1 = 0, g0 = 0, g1 = 0, b0 = 0, b1 = 0;  // lower bounds exclusive, upper inclusive
-    int volume = 0;
+struct ColourBox {
+    int low[3] = {0, 0, 0};  // exclusive
+    int high[3] = {kSide - 1, kSide - 1, kSide - 1};
+    int Volume() const { return (high[0] - low[0]) * (high[1] - low[1]) * (high[2] - low[2]); }
 };
 
-enum class Axis { red, green, blue };
-
-void Histogram(PixelPicture picture, Moments& m) {
-    const std::size_t pixels = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
-    const std::uint8_t* p = picture.bits;
-    for (std::size_t i = 0; i < pixels; ++i, p += 4) {
-        const int b = p[0], g = p[1], r = p[2];
-        const int cell = Cell((r >> 3) + 1, (g >> 3) + 1, (b >> 3) + 1);
-        ++m.weight[cell];
-        m.red[cell] += r;
-        m.green[cell] += g;
-        m.blue[cell] += b;
-        m.squares[cell] += static_cast<double>(r * r + g * g + b * b);
+struct BoxSums {
+    std::uint32_t weight = 0, red = 0, green = 0, blue = 0;
+    BoxSums operator-(const BoxSums& other) const {
+        return {weight - other.weight, red - other.red, green - other.green, blue - other.blue};
     }
+    // The squared mean weighted by the count; 0 for an empty box is never asked for.
+    double WeightedSquaredMean() const {
+        const double r = red, g = green, b = blue;
+        return (r * r + g * g + b * b) / weight;
+    }
+};
+
+// Counts runs of equal pixels at once: screenshots are mostly long runs of one colour.
+void AddRun(MomentTables& tables, std::uint32_t pixel, std::uint32_t run) {
+    const std::uint32_t blue = pixel & 0xFF, green = (pixel >> 8) & 0xFF, red = (pixel >> 16) & 0xFF;
+    const int cell =
+        CellIndex(static_cast<int>(red >> 3) + 1, static_cast<int>(green >> 3) + 1, static_cast<int>(blue >> 3) + 1);
+    tables.weight[cell] += run;
+    tables.red[cell] += run * red;
+    tables.green[cell] += run * green;
+    tables.blue[cell] += run * blue;
+    tables.squares[cell] += static_cast<double>(run) * static_cast<double>(red * red + green * green + blue * blue);
 }
 
-// Turns the histogram into cumulative moments: each cell sums every cell at or below it.
+std::uint32_t PixelAt(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16;
+}
+
+void FillHistogram(const PixelPicture& picture, MomentTables& tables) {
+    const std::uint8_t* bytes = picture.bits;
+    const std::uint8_t* end = bytes + PixelCount(picture) * 4;
+    std::uint32_t current = PixelAt(bytes);
+    std::uint32_t run = 0;
+    for (; bytes != end; bytes += 4) {
+        const std::uint32_t pixel = PixelAt(bytes);
+        if (pixel != current) {
+            AddRun(tables, current, run);
+            current = pixel;
+            run = 0;
+        }
+        ++run;
+    }
+    AddRun(tables, current, run);
+}
+
+// Each cell becomes the sum of all cells at or below it on every axis.
 template <typename Value>
-void Accumulate(std::vector<Value>& table) {
+void MakeCumulative(std::vector<Value>& table) {
     for (int r = 1; r < kSide; ++r) {
         Value area[kSide] = {};
         for (int g = 1; g < kSide; ++g) {
             Value line = 0;
             for (int b = 1; b < kSide; ++b) {
-                line += table[Cell(r, g, b)];
+                const int cell = CellIndex(r, g, b);
+                line += table[cell];
                 area[b] += line;
-                table[Cell(r, g, b)] = table[Cell(r - 1, g, b)] + area[b];
+                table[cell] = table[CellIndex(r - 1, g, b)] + area[b];
             }
         }
     }
 }
 
 template <typename Value>
-Value Volume(const Box& c, const std::vector<Value>& m) {
-    return m[Cell(c.r1, c.g1, c.b1)] - m[Cell(c.r1, c.g1, c.b0)] - m[Cell(c.r1, c.g0, c.b1)] +
-           m[Cell(c.r1, c.g0, c.b0)] - m[Cell(c.r0, c.g1, c.b1)] + m[Cell(c.r0, c.g1, c.b0)] +
-           m[Cell(c.r0, c.g0, c.b1)] - m[Cell(c.r0, c.g0, c.b0)];
+Value BoxVolumeSum(const ColourBox& box, const std::vector<Value>& table) {
+    const int r0 = box.low[kRed], r1 = box.high[kRed], g0 = box.low[kGreen], g1 = box.high[kGreen];
+    const int b0 = box.low[kBlue], b1 = box.high[kBlue];
+    return table[CellIndex(r1, g1, b1)] - table[CellIndex(r1, g1, b0)] - table[CellIndex(r1, g0, b1)] +
+           table[CellIndex(r1, g0, b0)] - table[CellIndex(r0, g1, b1)] + table[CellIndex(r0, g1, b0)] +
+           table[CellIndex(r0, g0, b1)] - table[CellIndex(r0, g0, b0)];
 }
 
-// The part of the box's sum below its lower bound on the axis, with the sign the cut needs.
-template <typename Value>
-Value Bottom(const Box& c, Axis axis, const std::vector<Value>& m) {
-    switch (axis) {
-        case Axis::red:
-            return -m[Cell(c.r0, c.g1, c.b1)] + m[Cell(c.r0, c.g1, c.b0)] + m[Cell(c.r0, c.g0, c.b1)] -
-                   m[Cell(c.r0, c.g0, c.b0)];
-        case Axis::green:
-            return -m[Cell(c.r1, c.g0, c.b1)] + m[Cell(c.r1, c.g0, c.b0)] + m[Cell(c.r0, c.g0, c.b1)] -
-                   m[Cell(c.r0, c.g0, c.b0)];
-        case Axis::blue:
-            return -m[Cell(c.r1, c.g1, c.b0)] + m[Cell(c.r1, c.g0, c.b0)] + m[Cell(c.r0, c.g1, c.b0)] -
-                   m[Cell(c.r0, c.g0, c.b0)];
-    }
-    return 0;
+BoxSums SumsOf(const ColourBox& box, const MomentTables& tables) {
+    return {BoxVolumeSum(box, tables.weight), BoxVolumeSum(box, tables.red), BoxVolumeSum(box, tables.green),
+            BoxVolumeSum(box, tables.blue)};
 }
 
-// The box's sum up to position on the axis, without the part Bottom gives.
-template <typename Value>
-Value Top(const Box& c, Axis axis, int position, const std::vector<Value>& m) {
-    switch (axis) {
-        case Axis::red:
-            return m[Cell(position, c.g1, c.b1)] - m[Cell(position, c.g1, c.b0)] - m[Cell(position, c.g0, c.b1)] +
-                   m[Cell(position, c.g0, c.b0)];
-        case Axis::green:
-            return m[Cell(c.r1, position, c.b1)] - m[Cell(c.r1, position, c.b0)] - m[Cell(c.r0, position, c.b1)] +
-                   m[Cell(c.r0, position, c.b0)];
-        case Axis::blue:
-            return m[Cell(c.r1, c.g1, position)] - m[Cell(c.r1, c.g0, position)] - m[Cell(c.r0, c.g1, position)] +
-                   m[Cell(c.r0, c.g0, position)];
-    }
-    return 0;
+double Variance(const ColourBox& box, const MomentTables& tables) {
+    if (box.Volume() <= 1) return 0.0;
+    const BoxSums sums = SumsOf(box, tables);
+    if (sums.weight == 0) return 0.0;
+    return BoxVolumeSum(box, tables.squares) - sums.WeightedSquaredMean();
 }
 
-double Variance(const Box& c, const Moments& m) {
-    const std::int64_t count = Volume(c, m.weight);
-    if (count == 0) return 0;
-    const double r = static_cast<double>(Volume(c, m.red));
-    const double g = static_cast<double>(Volume(c, m.green));
-    const double b = static_cast<double>(Volume(c, m.blue));
-    return Volume(c, m.squares) - (r * r + g * g + b * b) / static_cast<double>(count);
-}
-
-struct CutChoice {
-    double value = 0;
-    int position = -1;  // -1: no position splits the box
+struct BestCut {
+    double value = 0.0;
+    int position = -1;  // none
 };
 
-// The position on the axis that maximises the summed squared means of the two halves,
-// weighted by their counts; the first maximum wins.
-CutChoice Maximize(const Box& c, Axis axis, int first, int last, const Moments& m, std::int64_t wholeR,
-                   std::int64_t wholeG, std::int64_t wholeB, std::int64_t wholeW) {
-    const std::int64_t baseR = Bottom(c, axis, m.red), baseG = Bottom(c, axis, m.green);
-    const std::int64_t baseB = Bottom(c, axis, m.blue), baseW = Bottom(c, axis, m.weight);
-    CutChoice best;
-    for (int i = first; i < last; ++i) {
-        const std::int64_t halfR = baseR + Top(c, axis, i, m.red), halfG = baseG + Top(c, axis, i, m.green);
-        const std::int64_t halfB = baseB + Top(c, axis, i, m.blue), halfW = baseW + Top(c, axis, i, m.weight);
-        if (halfW == 0) continue;
-        const std::int64_t otherW = wholeW - halfW;
-        if (otherW == 0) continue;
-        auto squared = [](std::int64_t v) { return static_cast<double>(v) * static_cast<double>(v); };
-        const double lower = (squared(halfR) + squared(halfG) + squared(halfB)) / static_cast<double>(halfW);
-        const double upper = (squared(wholeR - halfR) + squared(wholeG - halfG) + squared(wholeB - halfB)) /
-                             static_cast<double>(otherW);
-        if (lower + upper > best.value) best = {lower + upper, i};
+// The cut along one axis that maximises the summed weighted squared means of the halves;
+// cuts that leave a half without pixels are never taken.
+BestCut MaximizeAlong(const ColourBox& box, int axis, const BoxSums& whole, const MomentTables& tables) {
+    BestCut best;
+    for (int position = box.low[axis] + 1; position < box.high[axis]; ++position) {
+        ColourBox lower = box;
+        lower.high[axis] = position;
+        const BoxSums lowerSums = SumsOf(lower, tables);
+        if (lowerSums.weight == 0) continue;
+        const BoxSums upperSums = whole - lowerSums;
+        if (upperSums.weight == 0) continue;
+        const double value = lowerSums.WeightedSquaredMean() + upperSums.WeightedSquaredMean();
+        if (value > best.value) best = {value, position};
     }
     return best;
 }
 
-int VolumeOf(const Box& c) { return (c.r1 - c.r0) * (c.g1 - c.g0) * (c.b1 - c.b0); }
-
-// Cuts box one in two, the upper part becoming box two; false when the box cannot be cut.
-bool Cut(Box& one, Box& two, const Moments& m) {
-    const std::int64_t wholeR = Volume(one, m.red), wholeG = Volume(one, m.green);
-    const std::int64_t wholeB = Volume(one, m.blue), wholeW = Volume(one, m.weight);
-    const CutChoice red = Maximize(one, Axis::red, one.r0 + 1, one.r1, m, wholeR, wholeG, wholeB, wholeW);
-    const CutChoice green = Maximize(one, Axis::green, one.g0 + 1, one.g1, m, wholeR, wholeG, wholeB, wholeW);
-    const CutChoice blue = Maximize(one, Axis::blue, one.b0 + 1, one.b1, m, wholeR, wholeG, wholeB, wholeW);
-    Axis axis;
+// Splits box into itself and second; false when the box cannot be split.
+bool Cut(ColourBox& box, ColourBox& second, const MomentTables& tables) {
+    const BoxSums whole = SumsOf(box, tables);
+    const BestCut red = MaximizeAlong(box, kRed, whole, tables);
+    const BestCut green = MaximizeAlong(box, kGreen, whole, tables);
+    const BestCut blue = MaximizeAlong(box, kBlue, whole, tables);
+    int axis = kBlue;
+    int position = blue.position;
     if (red.value >= green.value && red.value >= blue.value) {
-        axis = Axis::red;
         if (red.position < 0) return false;
-    } else if (green.value >= red.value && green.value >= blue.value) {
-        axis = Axis::green;
-    } else {
-        axis = Axis::blue;
+        axis = kRed;
+        position = red.position;
+    } else if (green.value >= blue.value) {
+        axis = kGreen;
+        position = green.position;
     }
-    two.r1 = one.r1;
-    two.g1 = one.g1;
-    two.b1 = one.b1;
-    switch (axis) {
-        case Axis::red:
-            two.r0 = one.r1 = red.position;
-            two.g0 = one.g0;
-            two.b0 = one.b0;
-            break;
-        case Axis::green:
-            two.g0 = one.g1 = green.position;
-            two.r0 = one.r0;
-            two.b0 = one.b0;
-            break;
-        case Axis::blue:
-            two.b0 = one.b1 = blue.position;
-            two.r0 = one.r0;
-            two.g0 = one.g0;
-            break;
-    }
-    one.volume = VolumeOf(one);
-    two.volume = VolumeOf(two);
+    second = box;
+    second.low[axis] = position;
+    box.high[axis] = position;
     return true;
+}
+
+PaletteColour MeanColour(const ColourBox& box, const MomentTables& tables) {
+    const BoxSums sums = SumsOf(box, tables);
+    if (sums.weight == 0) return {};
+    return {static_cast<std::uint8_t>(sums.red / sums.weight), static_cast<std::uint8_t>(sums.green / sums.weight),
+            static_cast<std::uint8_t>(sums.blue / sums.weight)};
+}
+
+int LargestVarianceBox(const double* variances, int boxCount) {
+    int largest = 0;
+    for (int box = 1; box < boxCount; ++box) {
+        if (variances[box] > variances[largest]) largest = box;
+    }
+    return largest;
 }
 
 }  // namespace
 
-QuantizedPalette QuantizeWu(PixelPicture picture) {
-    QuantizedPalette palette;
-    if (picture.width <= 0 || picture.height <= 0 || !picture.bits) return palette;
-    auto moments = std::make_unique<Moments>();
-    Moments& m = *moments;
-    Histogram(picture, m);
-    Accumulate(m.weight);
-    Accumulate(m.red);
-    Accumulate(m.green);
-    Accumulate(m.blue);
-    Accumulate(m.squares);
+WuPalette QuantizeWu(const PixelPicture& picture) {
+    WuPalette palette;
+    if (!HasPixels(picture)) return palette;
+    MomentTables tables;
+    FillHistogram(picture, tables);
+    MakeCumulative(tables.weight);
+    MakeCumulative(tables.red);
+    MakeCumulative(tables.green);
+    MakeCumulative(tables.blue);
+    MakeCumulative(tables.squares);
 
-    Box boxes[kMaxColours];
-    double variance[kMaxColours] = {};
-    boxes[0].r1 = boxes[0].g1 = boxes[0].b1 = kSide - 1;
-    boxes[0].volume = VolumeOf(boxes[0]);
-    int colours = kMaxColours;
+    ColourBox boxes[256];
+    double variances[256] = {};
+    int boxCount = 1;
     int next = 0;
-    for (int i = 1; i < kMaxColours; ++i) {
-        if (Cut(boxes[next], boxes[i], m)) {
-            variance[next] = boxes[next].volume > 1 ? Variance(boxes[next], m) : 0;
-            variance[i] = boxes[i].volume > 1 ? Variance(boxes[i], m) : 0;
+    while (boxCount < 256) {
+        if (Cut(boxes[next], boxes[boxCount], tables)) {
+            variances[next] = Variance(boxes[next], tables);
+            variances[boxCount] = Variance(boxes[boxCount], tables);
+            ++boxCount;
         } else {
-            variance[next] = 0;  // this box is not tried again
-            --i;
+            // Never tried again; the same box number is offered to the next candidate.
+            variances[next] = 0.0;
         }
-        next = 0;
-        double largest = variance[0];
-        for (int k = 1; k <= i; ++k) {
-            if (variance[k] > largest) {
-                largest = variance[k];
-                next = k;
-            }
-        }
-        if (largest <= 0) {
-            colours = i + 1;
-            break;
-        }
+        next = LargestVarianceBox(variances, boxCount);
+        if (variances[next] <= 0.0) break;
     }
-    palette.colours = colours;
-    for (int k = 0; k < colours; ++k) {
-        const std::int64_t count = Volume(boxes[k], m.weight);
-        if (count == 0) continue;
-        palette.entries[k] = {static_cast<std::uint8_t>(Volume(boxes[k], m.red) / count),
-                              static_cast<std::uint8_t>(Volume(boxes[k], m.green) / count),
-                              static_cast<std::uint8_t>(Volume(boxes[k], m.blue) / count)};
-    }
+    palette.colourCount = boxCount;
+    for (int box = 0; box < boxCount; ++box) palette.colours[box] = MeanColour(boxes[box], tables);
     return palette;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
-// Colour reduction to a palette of at most 256 colours by Xiaolin Wu's variance minimisation:
-// the colour cube of the picture's 15-bit colours is cut into boxes, always the box of largest
-// variance at the place that separates its colours best; each box gives one palette entry.
+// Xiaolin Wu's colour quantizer: up to 256 colours chosen by cutting the colour cube where
+// the variance drops most.
 
 #include <array>
 #include <cstdint>
@@ -11,15 +10,19 @@
 namespace brevant::crashreport {
 
 struct PaletteColour {
-    std::uint8_t red = 0, green = 0, blue = 0;
-    bool operator==(const PaletteColour&) const = default;
+    std::uint8_t red = 0;
+    std::uint8_t green = 0;
+    std::uint8_t blue = 0;
+    friend bool operator==(const PaletteColour&, const PaletteColour&) = default;
 };
 
-struct QuantizedPalette {
-    std::array<PaletteColour, 256> entries{};  // unused entries and boxes without pixels are black
-    int colours = 0;                           // the number of boxes made
+struct WuPalette {
+    // Entries from colourCount on, and boxes without pixels, are black.
+    std::array<PaletteColour, 256> colours{};
+    int colourCount = 0;
 };
 
-QuantizedPalette QuantizeWu(PixelPicture picture);
+// The palette of a picture with at least one pixel.
+WuPalette QuantizeWu(const PixelPicture& picture);
 
 }  // namespace brevant::crashreport

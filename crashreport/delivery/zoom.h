@@ -1,6 +1,5 @@
 #pragma once
-// Fitting a picture into a smaller or larger frame: the size that keeps its aspect ratio, and
-// resampling with the Mitchell–Netravali filter (B = C = 1/3) in 16.16 fixed point.
+// Fitting a picture into a smaller or larger area with a Mitchell-Netravali filter.
 
 #include <cstdint>
 #include <vector>
@@ -9,25 +8,34 @@
 
 namespace brevant::crashreport {
 
-struct ZoomSize {
+struct PictureSize {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    bool operator==(const ZoomSize&) const = default;
+    friend bool operator==(const PictureSize&, const PictureSize&) = default;
 };
 
-// The size within width × height that keeps the picture's aspect ratio.
-ZoomSize ZoomTargetSize(std::int32_t pictureWidth, std::int32_t pictureHeight, std::int32_t width,
-                        std::int32_t height);
+// The size that fits a width x height picture into areaWidth x areaHeight with its aspect
+// ratio kept; 0 x 0 when either has no area.
+PictureSize ZoomTargetSize(std::int32_t width, std::int32_t height, std::int32_t areaWidth, std::int32_t areaHeight);
 
-// The source pixels of one target pixel and their 16.16 weights.
-struct FilterTaps {
-    std::vector<std::int32_t> sources;  // already mirrored into 0 … n − 1
-    std::vector<std::int32_t> weights;
+// The filter with B = C = 1/3.
+double MitchellKernel(double x);
+
+struct FilterTap {
+    std::int32_t source = 0;  // mirrored into the source
+    std::int32_t weight = 0;  // 16.16 fixed point
 };
-// Per target pixel of one axis, resampling n source pixels to m.
-std::vector<FilterTaps> MitchellTaps(std::int32_t n, std::int32_t m);
 
-// Resamples the whole source into the whole target (both 32-bit, bottom-up).
+// The taps of every target pixel along one axis: target i uses taps[first[i]] up to
+// taps[first[i + 1]].
+struct AxisFilter {
+    std::vector<std::size_t> first;
+    std::vector<FilterTap> taps;
+};
+
+AxisFilter MitchellAxisFilter(std::int32_t sourceSize, std::int32_t targetSize);
+
+// Resamples source into target, whose size and pixel memory the caller provides.
 void ZoomMitchell(PixelPicture source, PixelPicture target);
 
 }  // namespace brevant::crashreport

@@ -1,6 +1,7 @@
-// Any picture from 1 × 1 up, any pixels, in every format: the PNG must be whole (every chunk
-// with its CRC, the image data inflating to exactly the rows the header promises) and the
-// zoom must stay inside its buffers.
+// Arbitrary pictures through the PNG encoder in every format, the BMP bytes and the zoom:
+// the first bytes give the picture's and a zoom area's size (1..64), the rest its pixels,
+// repeated. Every PNG must be well formed: chunk lengths and CRCs, the header's size and
+// depth, and image data that inflates to exactly one filtered row per picture row.
 
 #include <zlib.h>
 
@@ -10,63 +11,95 @@
 #include <string>
 #include <vector>
 
+#include "crashreport/delivery/bmp_bytes.h"
 #include "crashreport/delivery/png_encoder.h"
 #include "crashreport/delivery/zoom.h"
 
-using namespace brevant::crashreport;
-
 namespace {
 
-std::uint32_t BigEndian(const std::string& s, std::size_t at) {
-    return std::uint32_t(std::uint8_t(s[at])) << 24 | std::uint32_t(std::uint8_t(s[at + 1])) << 16 |
-           std::uint32_t(std::uint8_t(s[at + 2])) << 8 | std::uint8_t(s[at + 3]);
+using namespace brevant::crashreport;
+
+void Require(bool condition) {
+    if (!condition) std::abort();
 }
 
-void CheckPng(const std::string& png, std::uint32_t width, std::uint32_t height) {
-    if (png.size() < 8 || png.compare(0, 8, std::string("\x89PNG\r\n\x1a\n", 8)) != 0) std::abort();
-    std::string idat;
+std::uint32_t BigEndianAt(const std::string& bytes, std::size_t offset) {
+    Require(offset + 4 <= bytes.size());
+    std::uint32_t value = 0;
+    for (int k = 0; k < 4; ++k) value = value << 8 | static_cast<std::uint8_t>(bytes[offset + k]);
+    return value;
+}
+
+std::size_t InflatedSize(const std::string& stream) {
+    Require(stream.size() >= 6 && stream.compare(0, 2, "\x78\x01") == 0);
+    z_stream inflater{};
+    Require(inflateInit2(&inflater, -15) == Z_OK);
+    std::vector<std::uint8_t> out(64 * (64 + 1) + 1);  // one byte more than any picture gives
+    inflater.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data() + 2));
+    inflater.avail_in = static_cast<uInt>(stream.size() - 6);
+    inflater.next_out = out.data();
+    inflater.avail_out = static_cast<uInt>(out.size());
+    Require(inflate(&inflater, Z_FINISH) == Z_STREAM_END && inflater.avail_in == 0);
+    const std::size_t size = inflater.total_out;
+    inflateEnd(&inflater);
+    Require(BigEndianAt(stream, stream.size() - 4) == adler32(1, out.data(), static_cast<uInt>(size)));
+    return size;
+}
+
+void CheckPng(const std::string& png, std::uint32_t width, std::uint32_t height, TPngFormat format) {
+    Require(png.compare(0, 8, std::string("\x89PNG\r\n\x1A\n", 8)) == 0);
+    const char* types[] = {"IHDR", "PLTE", "IDAT", "IEND"};
+    std::size_t offset = 8;
     int depth = 0;
-    for (std::size_t at = 8; at < png.size();) {
-        if (at + 12 > png.size()) std::abort();
-        const std::uint32_t length = BigEndian(png, at);
-        if (at + 12 + length > png.size()) std::abort();
-        const auto crc = crc32(0, reinterpret_cast<const Bytef*>(png.data() + at + 4), 4 + length);
-        if (BigEndian(png, at + 8 + length) != crc) std::abort();
-        const std::string type = png.substr(at + 4, 4);
-        if (type == "IHDR") {
-            if (BigEndian(png, at + 8) != width || BigEndian(png, at + 12) != height) std::abort();
-            depth = png[at + 16];
+    for (const char* type : types) {
+        const std::uint32_t length = BigEndianAt(png, offset);
+        Require(offset + 12 + length <= png.size() && png.compare(offset + 4, 4, type) == 0);
+        const auto* checked = reinterpret_cast<const Bytef*>(png.data() + offset + 4);
+        Require(BigEndianAt(png, offset + 8 + length) == crc32(0, checked, length + 4));
+        const std::string data = png.substr(offset + 8, length);
+        if (type == types[0]) {
+            Require(length == 13 && BigEndianAt(data, 0) == width && BigEndianAt(data, 4) == height);
+            depth = data[8];
+            Require(depth == 8 || depth == 4);
+            Require(format != TPngFormat::pf16Grays || depth == 4);
+            Require(format != TPngFormat::pf256Colors || depth == 8);
+        } else if (type == types[1]) {
+            Require(length == (depth == 8 ? 768u : 48u));
+        } else if (type == types[2]) {
+            const std::size_t rowBytes = depth == 8 ? width : (width + 1) / 2;
+            Require(InflatedSize(data) == height * (rowBytes + 1));
+        } else {
+            Require(length == 0);
         }
-        if (type == "IDAT") idat = png.substr(at + 8, length);
-        at += 12 + length;
+        offset += 12 + length;
     }
-    if (depth != 8 && depth != 4) std::abort();
-    const std::size_t rowBytes = depth == 8 ? width : (width + 1) / 2;
-    std::string rows((rowBytes + 1) * height + 1, '\0');
-    uLongf size = rows.size();
-    if (uncompress(reinterpret_cast<Bytef*>(rows.data()), &size, reinterpret_cast<const Bytef*>(idat.data()),
-                   idat.size()) != Z_OK ||
-        size != (rowBytes + 1) * height)
-        std::abort();
+    Require(offset == png.size());
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 3) return 0;
-    const int width = 1 + data[0] % 64, height = 1 + data[1] % 48;
-    const int zoomWidth = 1 + (data[0] >> 2) % 50, zoomHeight = 1 + (data[1] >> 2) % 37;
-    const TPngFormat format = static_cast<TPngFormat>(data[2] % 6);
-    data += 3;
-    size -= 3;
-    std::vector<std::uint8_t> pixels(std::size_t(width) * height * 4);
-    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = size ? data[i % size] : std::uint8_t(i);
-    CheckPng(AsPngBytes({width, height, pixels.data()}, format), width, height);
+    if (size < 4) return 0;
+    const std::int32_t width = 1 + data[0] % 64, height = 1 + data[1] % 64;
+    const std::int32_t areaWidth = 1 + data[2] % 64, areaHeight = 1 + data[3] % 64;
+    const std::size_t pixelBytes = size - 4;
+    std::vector<std::uint8_t> source(static_cast<std::size_t>(width) * height * 4);
+    for (std::size_t k = 0; k < source.size(); ++k) source[k] = pixelBytes ? data[4 + k % pixelBytes] : 0;
 
-    const ZoomSize zoomed = ZoomTargetSize(width, height, zoomWidth, zoomHeight);
-    if (zoomed.width > 0 && zoomed.height > 0) {
-        std::vector<std::uint8_t> target(std::size_t(zoomed.width) * zoomed.height * 4);
-        ZoomMitchell({width, height, pixels.data()}, {zoomed.width, zoomed.height, target.data()});
+    for (TPngFormat format : {TPngFormat::pf256Colors, TPngFormat::pf16Grays, TPngFormat::pf50kb, TPngFormat::pf100kb,
+                              TPngFormat::pf200kb, TPngFormat::pf300kb}) {
+        std::vector<std::uint8_t> bits = source;
+        CheckPng(AsPngBytes({width, height, bits.data()}, format), width, height, format);
+    }
+    std::vector<std::uint8_t> bits = source;
+    Require(AsBmpBytes({width, height, bits.data()}).size() == 54 + bits.size());
+
+    const PictureSize target = ZoomTargetSize(width, height, areaWidth, areaHeight);
+    Require(target.width >= 0 && target.width <= areaWidth && target.height >= 0 && target.height <= areaHeight);
+    if (target.width > 0 && target.height > 0) {
+        std::vector<std::uint8_t> zoomed(static_cast<std::size_t>(target.width) * target.height * 4, 0xAA);
+        ZoomMitchell({width, height, bits.data()}, {target.width, target.height, zoomed.data()});
+        for (std::size_t k = 3; k < zoomed.size(); k += 4) Require(zoomed[k] == 0);
     }
     return 0;
 }
