@@ -3,6 +3,7 @@
 #include "crashreport/delivery/bmp_bytes.h"
 #include "crashreport/delivery/png_encoder.h"
 #include "crashreport/delivery/zoom.h"
+#include "crashreport/ui/win32/gui_functions.h"
 
 namespace brevant::crashreport {
 
@@ -17,33 +18,33 @@ RefPtr<TINVBitmap> TINVBitmap::Create(std::int32_t width, std::int32_t height) {
     b.FBIH.biBitCount = 32;
     b.FBIH.biCompression = BI_RGB;
     b.FBIH.biSizeImage = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
-    b.FDC = CreateCompatibleDC(nullptr);
+    b.FDC = Gui().CreateCompatibleDC(nullptr);
     if (!b.FDC) return nullptr;
     BITMAPINFO info{};
     info.bmiHeader = b.FBIH;
-    b.FBmpH = CreateDIBSection(b.FDC, &info, DIB_RGB_COLORS, &b.FBits, nullptr, 0);
+    b.FBmpH = Gui().CreateDIBSection(b.FDC, &info, DIB_RGB_COLORS, &b.FBits, nullptr, 0);
     if (!b.FBmpH || !b.FBits) return nullptr;
-    b.FOldBmpH = SelectObject(b.FDC, b.FBmpH);
+    b.FOldBmpH = Gui().SelectObject(b.FDC, b.FBmpH);
     return bitmap;
 }
 
 TINVBitmap::~TINVBitmap() {
-    if (FDC && FOldBmpH) SelectObject(FDC, FOldBmpH);
-    if (FDC) DeleteDC(FDC);
-    if (FBmpH) DeleteObject(FBmpH);
+    if (FDC && FOldBmpH) Gui().SelectObject(FDC, FOldBmpH);
+    if (FDC) Gui().DeleteDC(FDC);
+    if (FBmpH) Gui().DeleteObject(FBmpH);
 }
 
 bool TINVBitmap::Draw(void* dc, std::int32_t x, std::int32_t y) {
-    return BitBlt(static_cast<HDC>(dc), x, y, GetWidth(), GetHeight(), FDC, 0, 0, SRCCOPY) != FALSE;
+    return Gui().BitBlt(static_cast<HDC>(dc), x, y, GetWidth(), GetHeight(), FDC, 0, 0, SRCCOPY) != FALSE;
 }
 
 std::string TINVBitmap::AsBmpStr() {
-    GdiFlush();  // GDI may still be drawing into the pixels
+    Gui().GdiFlush();  // GDI may still be drawing into the pixels
     return AsBmpBytes(Picture());
 }
 
 std::string TINVBitmap::AsPngStr(TPngFormat format) {
-    GdiFlush();
+    Gui().GdiFlush();
     return AsPngBytes(Picture(), format);
 }
 
@@ -57,10 +58,10 @@ bool TINVBitmap::SavePng(const std::u16string& pngFile, TPngFormat format) {
 }
 
 INVBitmap* TINVBitmap::Zoom(std::int32_t width, std::int32_t height) {
-    const ZoomSize size = ZoomTargetSize(GetWidth(), GetHeight(), width, height);
+    const PictureSize size = ZoomTargetSize(GetWidth(), GetHeight(), width, height);
     RefPtr<TINVBitmap> zoomed = Create(size.width, size.height);
     if (!zoomed) return nullptr;
-    GdiFlush();
+    Gui().GdiFlush();
     ZoomMitchell(Picture(), zoomed->Picture());
     return zoomed.Detach();
 }

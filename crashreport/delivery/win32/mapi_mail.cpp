@@ -5,6 +5,7 @@
 #include "crashreport/core/win32/request_processing.h"
 #include "crashreport/delivery/mail_recipients.h"
 #include "crashreport/delivery/win32/send_report.h"
+#include "crashreport/ui/win32/gui_functions.h"
 
 namespace brevant::crashreport {
 
@@ -45,11 +46,11 @@ std::string AnsiPath(const std::u16string& path) {
 class NotTopmostWhileAlive {
 public:
     explicit NotTopmostWhileAlive(HWND window)
-        : window_(window && (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? window : nullptr) {
-        if (window_) SetWindowPos(window_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        : window_(window && (Gui().GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) ? window : nullptr) {
+        if (window_) Gui().SetWindowPos(window_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     ~NotTopmostWhileAlive() {
-        if (window_) SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (window_) Gui().SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     NotTopmostWhileAlive(const NotTopmostWhileAlive&) = delete;
     NotTopmostWhileAlive& operator=(const NotTopmostWhileAlive&) = delete;

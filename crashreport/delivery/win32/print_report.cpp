@@ -7,6 +7,7 @@
 #include "base/win32/wide_text.h"
 #include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/delivery/print_layout.h"
+#include "crashreport/ui/win32/gui_functions.h"
 
 namespace brevant::crashreport {
 
@@ -17,13 +18,13 @@ constexpr UINT kMeasureFlags = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX;
 
 PrinterMetrics MetricsOf(HDC printer) {
     PrinterMetrics values;
-    values.horizontalResolution = GetDeviceCaps(printer, HORZRES);
-    values.verticalResolution = GetDeviceCaps(printer, VERTRES);
-    values.horizontalSizeMm = GetDeviceCaps(printer, HORZSIZE);
-    values.verticalSizeMm = GetDeviceCaps(printer, VERTSIZE);
-    values.physicalOffsetX = GetDeviceCaps(printer, PHYSICALOFFSETX);
-    values.physicalOffsetY = GetDeviceCaps(printer, PHYSICALOFFSETY);
-    values.logPixelsY = GetDeviceCaps(printer, LOGPIXELSY);
+    values.horizontalResolution = Gui().GetDeviceCaps(printer, HORZRES);
+    values.verticalResolution = Gui().GetDeviceCaps(printer, VERTRES);
+    values.horizontalSizeMm = Gui().GetDeviceCaps(printer, HORZSIZE);
+    values.verticalSizeMm = Gui().GetDeviceCaps(printer, VERTSIZE);
+    values.physicalOffsetX = Gui().GetDeviceCaps(printer, PHYSICALOFFSETX);
+    values.physicalOffsetY = Gui().GetDeviceCaps(printer, PHYSICALOFFSETY);
+    values.logPixelsY = Gui().GetDeviceCaps(printer, LOGPIXELSY);
     return values;
 }
 
@@ -33,7 +34,7 @@ HFONT ReportFont(const PrintPageLayout& layout) {
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     lstrcpyW(font.lfFaceName, L"Courier New");
-    return CreateFontIndirectW(&font);
+    return Gui().CreateFontIndirectW(&font);
 }
 
 void PrintLines(HDC printer, const PrintPageLayout& layout, const std::vector<std::u16string>& lines) {
@@ -41,7 +42,7 @@ void PrintLines(HDC printer, const PrintPageLayout& layout, const std::vector<st
     heights.reserve(lines.size());
     for (const std::u16string& line : lines) {
         RECT measured{0, 0, layout.textWidth, 0};
-        DrawTextW(printer, reinterpret_cast<const wchar_t*>(line.c_str()), static_cast<int>(line.size()), &measured,
+        Gui().DrawTextW(printer, reinterpret_cast<const wchar_t*>(line.c_str()), static_cast<int>(line.size()), &measured,
                   kMeasureFlags);
         heights.push_back(measured.bottom - measured.top);
     }
@@ -50,22 +51,22 @@ void PrintLines(HDC printer, const PrintPageLayout& layout, const std::vector<st
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const LinePlacement& place = placements[i];
         if (place.page != page) {
-            if (page >= 0) EndPage(printer);
-            StartPage(printer);
+            if (page >= 0) Gui().EndPage(printer);
+            Gui().StartPage(printer);
             page = place.page;
         }
         RECT target{layout.leftMargin, place.top, layout.leftMargin + layout.textWidth, place.top + heights[i]};
-        DrawTextW(printer, reinterpret_cast<const wchar_t*>(lines[i].c_str()), static_cast<int>(lines[i].size()),
+        Gui().DrawTextW(printer, reinterpret_cast<const wchar_t*>(lines[i].c_str()), static_cast<int>(lines[i].size()),
                   &target, DT_WORDBREAK | DT_NOPREFIX);
     }
-    if (page >= 0) EndPage(printer);
+    if (page >= 0) Gui().EndPage(printer);
 }
 
 }  // namespace
 
 bool PrintReportText(const std::u16string& report, HWND parentWindow, ICrashModuleSettings& settings) {
     if (LoaderLockHeld(kLoaderLockWaitMs)) {
-        MessageBeep(0);
+        Gui().MessageBeep(0);
         return false;
     }
     PRINTDLGW dialog{};
@@ -73,24 +74,24 @@ bool PrintReportText(const std::u16string& report, HWND parentWindow, ICrashModu
     dialog.hwndOwner = parentWindow;
     dialog.Flags = PD_RETURNDC | PD_NOSELECTION | PD_NOPAGENUMS | PD_NOWARNING | PD_USEDEVMODECOPIESANDCOLLATE |
                    PD_HIDEPRINTTOFILE | PD_NONETWORKBUTTON;
-    if (!PrintDlgW(&dialog)) return false;
+    if (!Dialogs().PrintDlgW(&dialog)) return false;
     HDC printer = dialog.hDC;
     if (printer) {
-        SetMapMode(printer, MM_TEXT);
+        Gui().SetMapMode(printer, MM_TEXT);
         const std::optional<PrintPageLayout> layout = ComputePrintPageLayout(MetricsOf(printer));
         HFONT font = layout ? ReportFont(*layout) : nullptr;
-        HGDIOBJ oldFont = SelectObject(printer, font);
+        HGDIOBJ oldFont = Gui().SelectObject(printer, font);
         const std::wstring name = ToWide(settings.GetPrintBtnCaption());
         DOCINFOW document{};
         document.cbSize = sizeof(document);
         document.lpszDocName = name.c_str();
-        if (layout && StartDocW(printer, &document) > 0) {
+        if (layout && Gui().StartDocW(printer, &document) > 0) {
             PrintLines(printer, *layout, ReportPrintLines(report));
-            EndDoc(printer);
+            Gui().EndDoc(printer);
         }
-        SelectObject(printer, oldFont);
-        if (font) DeleteObject(font);
-        DeleteDC(printer);
+        Gui().SelectObject(printer, oldFont);
+        if (font) Gui().DeleteObject(font);
+        Gui().DeleteDC(printer);
     }
     if (dialog.hDevMode) GlobalFree(dialog.hDevMode);
     if (dialog.hDevNames) GlobalFree(dialog.hDevNames);

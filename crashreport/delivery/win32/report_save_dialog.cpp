@@ -1,11 +1,12 @@
 #include "crashreport/delivery/win32/report_save_dialog.h"
 
 #include <commdlg.h>
-#include <shlobj.h>
 
 #include "base/win32/wide_text.h"
 #include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/core/win32/report_file_saving.h"
+#include "crashreport/report/win32/win32_placeholder_environment.h"
+#include "crashreport/ui/win32/gui_functions.h"
 
 namespace brevant::crashreport {
 
@@ -18,9 +19,7 @@ std::wstring InitialFolder(ICrashModuleSettings& settings) {
         const std::u16string path = SavedReportFilePath(settings);
         return ToWide(path.substr(0, path.find_last_of(u'\\') + 1));
     }
-    wchar_t desktop[MAX_PATH];
-    if (SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop) != S_OK) return {};
-    std::wstring folder = desktop;
+    std::wstring folder = ToWide(Win32PlaceholderEnvironment({}).SpecialFolderPath(SpecialFolder::Desktop));
     if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
     return folder;
 }
@@ -30,7 +29,7 @@ std::wstring InitialFolder(ICrashModuleSettings& settings) {
 bool SaveReportInteractively(const std::u16string& report, HWND parentWindow, ICrashModuleSettings& settings) {
     if (report.empty()) return false;
     if (LoaderLockHeld(kLoaderLockWaitMs)) {
-        MessageBeep(0);
+        Gui().MessageBeep(0);
         return false;
     }
     const std::u16string reportFile = settings.GetBugReportFile();
@@ -51,7 +50,7 @@ bool SaveReportInteractively(const std::u16string& report, HWND parentWindow, IC
     dialog.lpstrTitle = title.c_str();
     dialog.lpstrDefExt = L"txt";
     dialog.Flags = OFN_HIDEREADONLY | OFN_NOREADONLYRETURN;
-    if (!GetSaveFileNameW(&dialog)) return false;
+    if (!Dialogs().GetSaveFileNameW(&dialog)) return false;
     return SaveReportFile(FromWide(file), report, settings, false);
 }
 

@@ -1,9 +1,9 @@
 #include "crashreport/delivery/win32/reporter_temp_folder.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include "base/win32/wide_text.h"
+#include "crashreport/report/win32/win32_placeholder_environment.h"
 
 namespace brevant::crashreport {
 
@@ -19,8 +19,7 @@ std::wstring BaseFolder() {
     wchar_t path[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, path);
     if (length > 0 && length <= MAX_PATH) return WithBackslash(std::wstring(path, length));
-    if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path) == S_OK) return WithBackslash(path);
-    return {};
+    return WithBackslash(ToWide(Win32PlaceholderEnvironment({}).SpecialFolderPath(SpecialFolder::RoamingAppData)));
 }
 
 std::wstring FolderPath() {

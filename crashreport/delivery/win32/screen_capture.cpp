@@ -1,4 +1,5 @@
 #include "crashreport/delivery/win32/screen_capture.h"
+#include "crashreport/ui/win32/gui_functions.h"
 
 #include <algorithm>
 #include <climits>
@@ -19,12 +20,12 @@ bool IsEmpty(const RECT& r) { return r.left >= r.right && r.top >= r.bottom; }
 
 // Visible, not minimized and not empty; its rectangle in screen coordinates.
 bool ShownRect(HWND window, RECT& rect) {
-    return IsWindowVisible(window) && !IsIconic(window) && GetWindowRect(window, &rect) && !IsEmpty(rect);
+    return Gui().IsWindowVisible(window) && !Gui().IsIconic(window) && Gui().GetWindowRect(window, &rect) && !IsEmpty(rect);
 }
 
 bool IsOwnCandidate(HWND window, const TSnapshotRec& rec, RECT& rect) {
     DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
+    Gui().GetWindowThreadProcessId(window, &process);
     if (process != GetCurrentProcessId()) return false;
     if (std::find(rec.exclude->begin(), rec.exclude->end(), window) != rec.exclude->end()) return false;
     return ShownRect(window, rect);
@@ -46,18 +47,18 @@ BOOL CALLBACK AddVisiblePart(HWND window, LPARAM parameter) {
     auto& rec = *reinterpret_cast<TSnapshotRec*>(parameter);
     RECT r;
     if (!IsOwnCandidate(window, rec, r)) return TRUE;
-    HRGN part = CreateRectRgn(r.left - rec.ix, r.top - rec.iy, r.right - rec.ix, r.bottom - rec.iy);
-    for (HWND above = GetWindow(window, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+    HRGN part = Gui().CreateRectRgn(r.left - rec.ix, r.top - rec.iy, r.right - rec.ix, r.bottom - rec.iy);
+    for (HWND above = Gui().GetWindow(window, GW_HWNDPREV); above; above = Gui().GetWindow(above, GW_HWNDPREV)) {
         RECT a;
         if (!ShownRect(above, a)) continue;
-        HRGN cover = CreateRectRgn(a.left - rec.ix, a.top - rec.iy, a.right - rec.ix, a.bottom - rec.iy);
-        CombineRgn(part, part, cover, RGN_DIFF);
-        DeleteObject(cover);
+        HRGN cover = Gui().CreateRectRgn(a.left - rec.ix, a.top - rec.iy, a.right - rec.ix, a.bottom - rec.iy);
+        Gui().CombineRgn(part, part, cover, RGN_DIFF);
+        Gui().DeleteObject(cover);
     }
     if (!rec.region) rec.region = part;
     else {
-        CombineRgn(rec.region, rec.region, part, RGN_OR);
-        DeleteObject(part);
+        Gui().CombineRgn(rec.region, rec.region, part, RGN_OR);
+        Gui().DeleteObject(part);
     }
     return TRUE;
 }
@@ -72,13 +73,13 @@ void DrawCursor(HDC target, int originX, int originY) {
     if (!getCursorInfo(&cursor) || !(cursor.flags & CURSOR_SHOWING) || !cursor.hCursor) return;
     int x = cursor.ptScreenPos.x - originX, y = cursor.ptScreenPos.y - originY;
     ICONINFO icon{};
-    if (GetIconInfo(cursor.hCursor, &icon)) {
+    if (Gui().GetIconInfo(cursor.hCursor, &icon)) {
         x -= static_cast<int>(icon.xHotspot);
         y -= static_cast<int>(icon.yHotspot);
-        if (icon.hbmMask) DeleteObject(icon.hbmMask);
-        if (icon.hbmColor) DeleteObject(icon.hbmColor);
+        if (icon.hbmMask) Gui().DeleteObject(icon.hbmMask);
+        if (icon.hbmColor) Gui().DeleteObject(icon.hbmColor);
     }
-    DrawIconEx(target, x, y, cursor.hCursor, 0, 0, 0, nullptr, DI_NORMAL);
+    Gui().DrawIconEx(target, x, y, cursor.hCursor, 0, 0, 0, nullptr, DI_NORMAL);
 }
 
 // Switches the thread to per-monitor DPI awareness for as long as it lives, where the
@@ -111,7 +112,7 @@ RefPtr<INVBitmap> CaptureFromDC(HDC sourceDC, int x, int y, int width, int heigh
     rec.iy = y;
     rec.exclude = &exclude;
     if (appOnly) {
-        EnumWindows(ExtendUnion, reinterpret_cast<LPARAM>(&rec));
+        Gui().EnumWindows(ExtendUnion, reinterpret_cast<LPARAM>(&rec));
         if (rec.rect.left == INT_MAX) return nullptr;  // no own window to show
         rec.rect.left = std::max<LONG>(rec.rect.left, 0);
         rec.rect.top = std::max<LONG>(rec.rect.top, 0);
@@ -121,11 +122,11 @@ RefPtr<INVBitmap> CaptureFromDC(HDC sourceDC, int x, int y, int width, int heigh
         rec.iy += rec.rect.top;
         width = rec.rect.right - rec.rect.left;
         height = rec.rect.bottom - rec.rect.top;
-        EnumWindows(AddVisiblePart, reinterpret_cast<LPARAM>(&rec));
+        Gui().EnumWindows(AddVisiblePart, reinterpret_cast<LPARAM>(&rec));
         RECT box;
-        if (rec.region && GetRgnBox(rec.region, &box) == NULLREGION) {
+        if (rec.region && Gui().GetRgnBox(rec.region, &box) == NULLREGION) {
             // Every own window is covered: the union is taken as it is.
-            DeleteObject(rec.region);
+            Gui().DeleteObject(rec.region);
             rec.region = nullptr;
         }
     }
@@ -135,55 +136,55 @@ RefPtr<INVBitmap> CaptureFromDC(HDC sourceDC, int x, int y, int width, int heigh
         HDC target = bitmap->DC();
         if (rec.region) {
             RECT all{0, 0, width, height};
-            FillRect(target, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-            SelectClipRgn(target, rec.region);
+            Gui().FillRect(target, &all, static_cast<HBRUSH>(Gui().GetStockObject(WHITE_BRUSH)));
+            Gui().SelectClipRgn(target, rec.region);
         }
-        copied = BitBlt(target, 0, 0, width, height, sourceDC, rec.ix, rec.iy, SRCCOPY) != FALSE;
-        if (rec.region) SelectClipRgn(target, nullptr);
+        copied = Gui().BitBlt(target, 0, 0, width, height, sourceDC, rec.ix, rec.iy, SRCCOPY) != FALSE;
+        if (rec.region) Gui().SelectClipRgn(target, nullptr);
         if (copied && drawCursor) DrawCursor(target, rec.ix, rec.iy);
-        GdiFlush();
+        Gui().GdiFlush();
     }
-    if (rec.region) DeleteObject(rec.region);
+    if (rec.region) Gui().DeleteObject(rec.region);
     if (!copied) return nullptr;
     return bitmap;
 }
 
 RefPtr<INVBitmap> CaptureScreen(bool appOnly) {
     PerMonitorDpiAwareness dpiAware;
-    HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+    HDC display = Gui().CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
     if (!display) return nullptr;
     int x = 0, y = 0, width = 0, height = 0;
-    if (GetSystemMetrics(SM_CMONITORS) >= 1) {
-        x = GetSystemMetrics(SM_XVIRTUALSCREEN);
-        y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-        width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-        height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (Gui().GetSystemMetrics(SM_CMONITORS) >= 1) {
+        x = Gui().GetSystemMetrics(SM_XVIRTUALSCREEN);
+        y = Gui().GetSystemMetrics(SM_YVIRTUALSCREEN);
+        width = Gui().GetSystemMetrics(SM_CXVIRTUALSCREEN);
+        height = Gui().GetSystemMetrics(SM_CYVIRTUALSCREEN);
     } else {
-        width = GetDeviceCaps(display, HORZRES);
-        height = GetDeviceCaps(display, VERTRES);
+        width = Gui().GetDeviceCaps(display, HORZRES);
+        height = Gui().GetDeviceCaps(display, VERTRES);
     }
     RefPtr<INVBitmap> picture = CaptureFromDC(display, x, y, width, height, appOnly, true, {});
-    DeleteDC(display);
+    Gui().DeleteDC(display);
     return picture;
 }
 
 RefPtr<INVBitmap> LoadBmpFile(const std::u16string& fileName) {
-    HANDLE loaded = LoadImageW(nullptr, reinterpret_cast<const wchar_t*>(fileName.c_str()), IMAGE_BITMAP, 0, 0,
+    HANDLE loaded = Gui().LoadImageW(nullptr, reinterpret_cast<const wchar_t*>(fileName.c_str()), IMAGE_BITMAP, 0, 0,
                                LR_LOADFROMFILE | LR_CREATEDIBSECTION);
     if (!loaded) return nullptr;
     auto* bitmap = static_cast<HBITMAP>(loaded);
     RefPtr<INVBitmap> picture;
     BITMAP facts{};
-    if (GetObjectW(bitmap, sizeof(facts), &facts)) {
-        if (HDC memory = CreateCompatibleDC(nullptr)) {
-            HGDIOBJ old = SelectObject(memory, bitmap);
+    if (Gui().GetObjectW(bitmap, sizeof(facts), &facts)) {
+        if (HDC memory = Gui().CreateCompatibleDC(nullptr)) {
+            HGDIOBJ old = Gui().SelectObject(memory, bitmap);
             picture = CaptureFromDC(memory, 0, 0, facts.bmWidth, facts.bmHeight < 0 ? -facts.bmHeight : facts.bmHeight,
                                     false, false, {});
-            SelectObject(memory, old);
-            DeleteDC(memory);
+            Gui().SelectObject(memory, old);
+            Gui().DeleteDC(memory);
         }
     }
-    DeleteObject(bitmap);
+    Gui().DeleteObject(bitmap);
     return picture;
 }
 

@@ -7,6 +7,7 @@
 #include "crashreport/delivery/png_format.h"
 #include "crashreport/delivery/win32/attachment_collection.h"
 #include "crashreport/delivery/win32/reporter_temp_folder.h"
+#include "crashreport/ui/win32/gui_functions.h"
 
 namespace brevant::crashreport {
 
@@ -26,7 +27,7 @@ std::u16string FileNameOf(const std::u16string& path) {
 }
 
 void MakeNotTopmost(HWND window) {
-    if (window) SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (window) Gui().SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // The report file as the mail carries it: a copy of the saved file with the current report
@@ -117,7 +118,7 @@ int SendInThisThread(const SendRequest& request) {
         if (MailViaMailto(addresses, subject, body)) result = kSent;
     }
     if (result == kNotSent && !request.silent)
-        MessageBoxW(request.parentWindow, Wide(exc.GetSendFailureMsg()), nullptr, MB_ICONERROR);
+        Gui().MessageBoxW(request.parentWindow, Wide(exc.GetSendFailureMsg()), nullptr, MB_ICONERROR);
 
     if (result == kSent) {
         exc.SetMailWasSent(true);

@@ -12,6 +12,7 @@
 #include "crashreport/delivery/win32/report_save_dialog.h"
 #include "crashreport/delivery/win32/screen_capture.h"
 #include "crashreport/delivery/win32/send_report.h"
+#include "crashreport/ui/win32/gui_functions.h"
 
 namespace brevant::crashreport {
 
@@ -19,19 +20,19 @@ namespace {
 
 // Unicode text on the clipboard, which is emptied first.
 void PutOnClipboard(const std::u16string& text) {
-    if (!OpenClipboard(nullptr)) return;
-    EmptyClipboard();
+    if (!Gui().OpenClipboard(nullptr)) return;
+    Gui().EmptyClipboard();
     const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
     if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
         if (void* target = GlobalLock(memory)) {
             std::memcpy(target, text.c_str(), bytes);
             GlobalUnlock(memory);
-            if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+            if (!Gui().SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
         } else {
             GlobalFree(memory);
         }
     }
-    CloseClipboard();
+    Gui().CloseClipboard();
 }
 
 class Win32DeliveryPlatform final : public DeliveryPlatform {
@@ -58,7 +59,7 @@ public:
         return PrintReportText(report, static_cast<HWND>(parentWindow), exc);
     }
     void CopyToClipboard(const std::u16string& text) override { PutOnClipboard(text); }
-    void RestoreArrowCursor() override { SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */)); }
+    void RestoreArrowCursor() override { Gui().SetCursor(Gui().LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */)); }
     bool FireAction(TExceptAction action, CrashException& exc, void*) override {
         return FireEvent(ProcessHandlingPlatform(), ProcessHandlerLists(), HandlerEvent::action, action, false, exc);
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "crashreport/ui/image_blending.h"
+#include "crashreport/ui/win32/gui_functions.h"
 
 namespace brevant::crashreport {
 
@@ -14,6 +15,8 @@ namespace {
 constexpr wchar_t kClassName[] = L"prgrAlertWndClass";
 constexpr int kIconSide = 32;
 constexpr int kSlots = 8;
+constexpr wchar_t kSelfProperty[] = L"qrxProgressAlert";
+constexpr wchar_t kClosingProperty[] = L"qrxProgressAlertClosing";
 
 const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
@@ -31,7 +34,7 @@ std::vector<std::uint8_t> LoadIconPixels(HMODULE module, const std::u16string& n
 }
 
 void DrawIcon(HDC dc, const RECT& area, const std::vector<std::uint8_t>& pixels) {
-    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    const COLORREF face = Gui().GetSysColor(COLOR_BTNFACE);
     std::vector<std::uint8_t> canvas(static_cast<std::size_t>(kIconSide) * kIconSide * 4);
     for (std::size_t i = 0; i < canvas.size(); i += 4) {
         canvas[i] = GetBValue(face);
@@ -41,7 +44,7 @@ void DrawIcon(HDC dc, const RECT& area, const std::vector<std::uint8_t>& pixels)
     BlendImageOver(pixels.data(), canvas.data(), canvas.size() / 4);
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), kIconSide, kIconSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    StretchDIBits(dc, area.left, area.top, kIconSide, kIconSide, 0, 0, kIconSide, kIconSide, canvas.data(), &info,
+    Gui().StretchDIBits(dc, area.left, area.top, kIconSide, kIconSide, 0, 0, kIconSide, kIconSide, canvas.data(), &info,
                   DIB_RGB_COLORS, SRCCOPY);
 }
 
@@ -53,7 +56,7 @@ public:
     std::u16string GetTitle() override { return FTitle; }
     void SetTitle(const std::u16string& value) override {
         FTitle = value;
-        if (FMainWnd) SetWindowTextW(FMainWnd, Wide(FTitle));
+        if (FMainWnd) Gui().SetWindowTextW(FMainWnd, Wide(FTitle));
     }
     std::int32_t GetPosition() override { return FAreas.Position(); }
     void SetPosition(std::int32_t value) override {
@@ -75,9 +78,9 @@ public:
     }
     void ProcessMessages() override {
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
+        while (Gui().PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            Gui().TranslateMessage(&message);
+            Gui().DispatchMessageW(&message);
         }
     }
     void Show(HWND parentWindow, bool activate) override;
@@ -88,14 +91,14 @@ private:
     ~TIProgressAlert() override {
         Close();
         if (FPosEvent) CloseHandle(FPosEvent);
-        if (FFont) DeleteObject(FFont);
+        if (FFont) Gui().DeleteObject(FFont);
     }
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    bool OwnThread() const { return FMainWnd && GetWindowThreadProcessId(FMainWnd, nullptr) == GetCurrentThreadId(); }
+    bool OwnThread() const { return FMainWnd && Gui().GetWindowThreadProcessId(FMainWnd, nullptr) == GetCurrentThreadId(); }
     void UpdateBar();
     void UpdateLabel() {
-        if (FLabel) SetWindowTextW(FLabel, Wide(FAreas.CurrentText()));
+        if (FLabel) Gui().SetWindowTextW(FLabel, Wide(FAreas.CurrentText()));
     }
     SIZE LabelSize();
     void PlaceInCorner(int width, int height);
@@ -112,17 +115,17 @@ private:
     DWORD FThreadId = 0;
 };
 
-void RegisterWindowClass() {
+void RegisterWindowClass(WNDPROC procedure) {
     WNDCLASSW existing;
-    if (GetClassInfoW(GetModuleHandleW(nullptr), kClassName, &existing)) return;
+    if (Gui().GetClassInfoW(GetModuleHandleW(nullptr), kClassName, &existing)) return;
     WNDCLASSW windowClass{};
     windowClass.style = CS_CLASSDC | CS_PARENTDC;
-    windowClass.lpfnWndProc = DefWindowProcW;  // each window installs its own procedure
+    windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+    windowClass.hCursor = Gui().LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     windowClass.lpszClassName = kClassName;
-    RegisterClassW(&windowClass);
+    Gui().RegisterClassW(&windowClass);
 }
 
 HFONT MakeFont() {
@@ -130,31 +133,31 @@ HFONT MakeFont() {
     font.lfHeight = -11;
     font.lfWeight = FW_NORMAL;
     lstrcpyW(font.lfFaceName, L"Tahoma");
-    if (HFONT tahoma = CreateFontIndirectW(&font)) return tahoma;
+    if (HFONT tahoma = Gui().CreateFontIndirectW(&font)) return tahoma;
     font.lfHeight = -12;
     lstrcpyW(font.lfFaceName, L"MS Sans Serif");
-    return CreateFontIndirectW(&font);
+    return Gui().CreateFontIndirectW(&font);
 }
 
 SIZE TIProgressAlert::LabelSize() {
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ oldFont = SelectObject(dc, FFont);
+    HDC dc = Gui().CreateCompatibleDC(nullptr);
+    HGDIOBJ oldFont = Gui().SelectObject(dc, FFont);
     SIZE size{220, 0};
     for (const std::u16string& text : FAreas.TextsFromCurrent()) {
         RECT r{0, 0, 420, 0};
-        DrawTextW(dc, Wide(text), -1, &r, DT_CALCRECT | DT_WORDBREAK);
+        Gui().DrawTextW(dc, Wide(text), -1, &r, DT_CALCRECT | DT_WORDBREAK);
         size.cx = std::max<LONG>(size.cx, r.right);
         size.cy = std::max<LONG>(size.cy, r.bottom);
     }
-    SelectObject(dc, oldFont);
-    DeleteDC(dc);
+    Gui().SelectObject(dc, oldFont);
+    Gui().DeleteDC(dc);
     return size;
 }
 
 void TIProgressAlert::PlaceInCorner(int width, int height) {
     RECT work;
-    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
-        work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (!Gui().SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0))
+        work = {0, 0, Gui().GetSystemMetrics(SM_CXSCREEN), Gui().GetSystemMetrics(SM_CYSCREEN)};
     int slot = 0;
     for (; slot < kSlots; ++slot) {
         const std::wstring name = L"qrxProgressAlertPos" + std::to_wstring(slot);
@@ -167,60 +170,59 @@ void TIProgressAlert::PlaceInCorner(int width, int height) {
     }
     if (slot == kSlots) slot = 0;
     const int bottom = work.bottom - 2 - slot * height;
-    SetWindowPos(FMainWnd, HWND_TOPMOST, work.right - 2 - width, bottom - height, 0, 0,
+    Gui().SetWindowPos(FMainWnd, HWND_TOPMOST, work.right - 2 - width, bottom - height, 0, 0,
                  SWP_NOSIZE | SWP_NOACTIVATE);
-    ShowWindow(FMainWnd, SW_SHOWNOACTIVATE);
+    Gui().ShowWindow(FMainWnd, SW_SHOWNOACTIVATE);
 }
 
 void TIProgressAlert::Show(HWND parentWindow, bool activate) {
     if (FMainWnd) return;
     FParentWindow = parentWindow;
-    if (FParentWindow) EnableWindow(FParentWindow, FALSE);
+    if (FParentWindow) Gui().EnableWindow(FParentWindow, FALSE);
     if (FAreas.Empty()) AddArea(1000, u"Please wait...");
-    InitCommonControls();
-    RegisterWindowClass();
+    Controls().InitCommonControls();
+    RegisterWindowClass(WindowProc);
     if (!FFont) FFont = MakeFont();
     FIconPixels = LoadIconPixels(FBmpModule, FBmpName);
     const bool withIcon = !FIconPixels.empty();
 
     const SIZE label = LabelSize();
     const int labelAreaWidth = label.cx + (withIcon ? 40 : 0);
-    const int width = labelAreaWidth + 22 + 2 * GetSystemMetrics(SM_CXDLGFRAME);
-    const int height = label.cy + GetSystemMetrics(SM_CYSMCAPTION) + GetSystemMetrics(SM_CYVSCROLL) +
-                       2 * GetSystemMetrics(SM_CYDLGFRAME) + 36;
-    FMainWnd = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, Wide(FTitle),
+    const int width = labelAreaWidth + 22 + 2 * Gui().GetSystemMetrics(SM_CXDLGFRAME);
+    const int height = label.cy + Gui().GetSystemMetrics(SM_CYSMCAPTION) + Gui().GetSystemMetrics(SM_CYVSCROLL) +
+                       2 * Gui().GetSystemMetrics(SM_CYDLGFRAME) + 36;
+    FMainWnd = Gui().CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, Wide(FTitle),
                                WS_POPUP | WS_CAPTION, 0, 0, width, height, parentWindow, nullptr,
                                GetModuleHandleW(nullptr), nullptr);
     if (!FMainWnd) {
-        if (FParentWindow) EnableWindow(FParentWindow, TRUE);
+        if (FParentWindow) Gui().EnableWindow(FParentWindow, TRUE);
         return;
     }
     FThreadId = GetCurrentThreadId();
-    SetPropW(FMainWnd, L"qrxProgressAlert", reinterpret_cast<HANDLE>(this));
-    SetWindowLongPtrW(FMainWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WindowProc));
-    if (HMENU menu = GetSystemMenu(FMainWnd, FALSE)) {
-        for (UINT command : {SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE, SC_SIZE}) DeleteMenu(menu, command, MF_BYCOMMAND);
+    Gui().SetPropW(FMainWnd, kSelfProperty, reinterpret_cast<HANDLE>(this));
+    if (HMENU menu = Gui().GetSystemMenu(FMainWnd, FALSE)) {
+        for (UINT command : {SC_MINIMIZE, SC_MAXIMIZE, SC_RESTORE, SC_SIZE}) Gui().DeleteMenu(menu, command, MF_BYCOMMAND);
     }
     int labelX = 11, labelY = 12;
     if (withIcon) {
-        FBmpWnd = CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_OWNERDRAW, 9, 9,
+        FBmpWnd = Gui().CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | WS_DISABLED | BS_OWNERDRAW, 9, 9,
                                   kIconSide, kIconSide, FMainWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
         labelX = 51;
         if (label.cy < 26) labelY = 12 + (26 - label.cy) / 2;
     }
-    FLabel = CreateWindowExW(0, L"STATIC", Wide(FAreas.CurrentText()), WS_CHILD | WS_VISIBLE | SS_NOPREFIX, labelX,
+    FLabel = Gui().CreateWindowExW(0, L"STATIC", Wide(FAreas.CurrentText()), WS_CHILD | WS_VISIBLE | SS_NOPREFIX, labelX,
                              labelY, label.cx, label.cy, FMainWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(FLabel, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
-    FBar = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 11, label.cy + 24, labelAreaWidth,
-                           GetSystemMetrics(SM_CYVSCROLL), FMainWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(FBar, PBM_SETRANGE32, 0, 1000);
+    Gui().SendMessageW(FLabel, WM_SETFONT, reinterpret_cast<WPARAM>(FFont), FALSE);
+    FBar = Gui().CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, 11, label.cy + 24, labelAreaWidth,
+                           Gui().GetSystemMetrics(SM_CYVSCROLL), FMainWnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    Gui().SendMessageW(FBar, PBM_SETRANGE32, 0, 1000);
 
     if (activate) {
-        SetWindowPos(FMainWnd, HWND_TOPMOST, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                     (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE);
-        ShowWindow(FMainWnd, SW_SHOW);
-        BringWindowToTop(FMainWnd);
-        SetForegroundWindow(FMainWnd);
+        Gui().SetWindowPos(FMainWnd, HWND_TOPMOST, (Gui().GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                     (Gui().GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0, SWP_NOSIZE);
+        Gui().ShowWindow(FMainWnd, SW_SHOW);
+        Gui().BringWindowToTop(FMainWnd);
+        Gui().SetForegroundWindow(FMainWnd);
     } else {
         PlaceInCorner(width, height);
     }
@@ -231,10 +233,10 @@ void TIProgressAlert::UpdateBar() {
     if (!FBar) return;
     const auto position = static_cast<WPARAM>(FAreas.BarPosition());
     if (OwnThread()) {
-        SendMessageW(FBar, PBM_SETPOS, position, 0);
+        Gui().SendMessageW(FBar, PBM_SETPOS, position, 0);
         ProcessMessages();
     } else {
-        PostMessageW(FBar, PBM_SETPOS, position, 0);
+        Gui().PostMessageW(FBar, PBM_SETPOS, position, 0);
     }
 }
 
@@ -242,10 +244,10 @@ void TIProgressAlert::Close() {
     if (!FMainWnd) return;
     HWND window = FMainWnd;
     if (OwnThread()) {
-        DestroyWindow(window);
+        Gui().DestroyWindow(window);
     } else {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 1);  // closing was asked for
-        SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        Gui().SetPropW(window, kClosingProperty, reinterpret_cast<HANDLE>(1));  // closing was asked for
+        Gui().SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
     FMainWnd = FBmpWnd = FLabel = FBar = nullptr;
     if (FPosEvent) {
@@ -253,19 +255,20 @@ void TIProgressAlert::Close() {
         FPosEvent = nullptr;
     }
     if (FParentWindow) {
-        EnableWindow(FParentWindow, TRUE);
-        SetActiveWindow(FParentWindow);
+        Gui().EnableWindow(FParentWindow, TRUE);
+        Gui().SetActiveWindow(FParentWindow);
         FParentWindow = nullptr;
     }
 }
 
 LRESULT CALLBACK TIProgressAlert::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<TIProgressAlert*>(GetPropW(window, L"qrxProgressAlert"));
-    const bool closingAsked = GetWindowLongPtrW(window, GWLP_USERDATA) != 0;
+    const GuiFunctions& gui = Gui();
+    auto* self = reinterpret_cast<TIProgressAlert*>(gui.GetPropW(window, kSelfProperty));
+    const bool closingAsked = gui.GetPropW(window, kClosingProperty) != nullptr;
     switch (message) {
         case WM_CLOSE:
             if (!closingAsked) return 0;
-            DestroyWindow(window);
+            Gui().DestroyWindow(window);
             return 0;
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == SC_CLOSE && !closingAsked) return 0;
@@ -273,19 +276,20 @@ LRESULT CALLBACK TIProgressAlert::WindowProc(HWND window, UINT message, WPARAM w
         case WM_DRAWITEM: {
             const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
             if (self && item && item->hwndItem == self->FBmpWnd) {
-                FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_BTNFACE));
+                Gui().FillRect(item->hDC, &item->rcItem, Gui().GetSysColorBrush(COLOR_BTNFACE));
                 DrawIcon(item->hDC, item->rcItem, self->FIconPixels);
                 return TRUE;
             }
             break;
         }
         case WM_NCDESTROY:
-            RemovePropW(window, L"qrxProgressAlert");
+            gui.RemovePropW(window, kSelfProperty);
+            gui.RemovePropW(window, kClosingProperty);
             break;
         default:
             break;
     }
-    return DefWindowProcW(window, message, wParam, lParam);
+    return Gui().DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
