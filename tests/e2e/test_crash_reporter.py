@@ -11,6 +11,8 @@ from wine_prefix import WinePrefix
 
 EXCEPT_PROC, THREAD_FRAME, RUNTIME_ERROR, ABNORMAL_TERMINATION, HIDDEN = 13, 16, 11, 2, 15
 CONTINUE, RESTART, CLOSE = 11, 12, 13
+# The automatic save, after the decision: its action and its "done" action.
+SAVED = [1, 7]
 POST_PROCESSING, COMPLETE_REPORT = 3, 4
 # Post-processing once, then the complete-report phase when the report completes meanwhile; or
 # post-processing as the complete-report phase when the report was complete by then.
@@ -112,7 +114,7 @@ class CrashReporterTest(unittest.TestCase):
                 self.assert_handled_once(handled, cls, message, source, can_continue=False)
                 self.assertEqual(handled["mainThread"], "1")
                 self.assertRegex(handled["thread"], r"^main thread \(\$[0-9a-f]+\)$")
-                self.assertEqual(handled.actions, [CLOSE])
+                self.assertEqual(handled.actions, [CLOSE] + SAVED)
                 self.assertFalse(run.has("end of main"), "nothing after the failure runs")
                 self.assertTrue(run.has("started|activeBeforeMain=1"))
 
@@ -127,9 +129,9 @@ class CrashReporterTest(unittest.TestCase):
                 self.assert_handled_once(exceptions[0], cls, message, THREAD_FRAME, can_continue=True)
                 self.assertEqual(exceptions[0]["mainThread"], "0")
                 self.assertRegex(exceptions[0]["thread"], r"^thread \$[0-9a-f]+$")
-                self.assertEqual(exceptions[0].actions, [CONTINUE])
+                self.assertEqual(exceptions[0].actions, [CONTINUE] + SAVED)
         index = run.lines.index("scenario worker-throw")
-        self.assertIn("thread ended|exitCode=ffffffff", run.lines[index:index + 8])
+        self.assertIn("thread ended|exitCode=ffffffff", run.lines[index:index + 10])
         index = run.lines.index("scenario std-thread")
         self.assertEqual(run.lines[index + 1], "creator known=1", "the registry knows who made the thread")
 
@@ -156,7 +158,7 @@ class CrashReporterTest(unittest.TestCase):
         exceptions = self.scenario_exceptions(self.batch, "faulting-handler")
         self.assertEqual([handled["class"] for handled in exceptions], ["logic_error", "EAccessViolation"])
         self.assertIn(exceptions[1].phases, AFTER_MAIN_PHASE)
-        self.assertEqual(exceptions[1].actions, [CONTINUE])
+        self.assertEqual(exceptions[1].actions, [CONTINUE] + SAVED)
 
     def test_while_the_loader_lock_is_held_the_exception_is_handled_on_its_own_thread(self):
         exceptions = self.scenario_exceptions(self.batch, "loader-lock")
@@ -164,7 +166,7 @@ class CrashReporterTest(unittest.TestCase):
         self.assertEqual((exceptions[0]["class"], exceptions[0]["onCrashedThread"]), ("runtime_error", "1"))
         self.assertIn(exceptions[0].phases, AFTER_MAIN_PHASE)
         index = self.batch.lines.index("scenario loader-lock")
-        self.assertIn("library loaded", self.batch.lines[index:index + 8])
+        self.assertIn("library loaded", self.batch.lines[index:index + 10])
         worker = self.scenario_exceptions(self.batch, "worker-throw")[0]
         self.assertEqual(worker["onCrashedThread"], "0", "otherwise the handling thread handles it")
 
@@ -200,7 +202,7 @@ class CrashReporterTest(unittest.TestCase):
         run = self.separate("restart")
         self.assertEqual(run.exit_code, 2)
         self.assertEqual(len(run.exceptions), 1)
-        self.assertEqual(run.exceptions[0].actions, [RESTART])
+        self.assertEqual(run.exceptions[0].actions, [RESTART] + SAVED)
         self.assertEqual(run.lines.count("started|activeBeforeMain=1"), 2)
         self.assertLess(run.lines.index("action=12"), run.lines.index("restarted instance runs"))
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/win32/wide_text.h"
+#include "crashreport/core/win32/shared_object_security.h"
 #include "crashreport/report/win32/win32_placeholder_environment.h"
 
 namespace brevant::crashreport {
@@ -32,6 +33,21 @@ std::wstring FolderPath() {
     return base + ToWide(program) + L".Quarrex";
 }
 
+// "$" and the process id in lower-case hexadecimal, as the process-wide records are named.
+std::wstring ProcessFolderName(DWORD processId) {
+    return ToWide(ProcessIdSuffix(processId));
+}
+
+bool ProcessIsRunning(const std::wstring& folderName) {
+    if (folderName.size() < 2 || folderName[0] != L'$') return false;
+    const DWORD processId = static_cast<DWORD>(wcstoul(folderName.c_str() + 1, nullptr, 16));
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (!process) return false;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
 void DeleteFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
@@ -59,12 +75,33 @@ std::u16string ReporterTempFolder() {
     if (folder.empty()) return {};
     CreateDirectoryW(BaseFolder().c_str(), nullptr);
     CreateDirectoryW(folder.c_str(), nullptr);
-    return FromWide(folder) + u"\\";
+    const std::wstring own = folder + L"\\" + ProcessFolderName(GetCurrentProcessId());
+    CreateDirectoryW(own.c_str(), nullptr);
+    return FromWide(own) + u"\\";
 }
 
+// Two instances of a program may fail at the same time: each keeps its files in a folder of its
+// own, so that one handling does not delete what the other is still sending.
 void DeleteReporterTempFolder() {
     const std::wstring folder = FolderPath();
-    if (!folder.empty()) DeleteFolder(folder);
+    if (folder.empty()) return;
+    const std::wstring own = ProcessFolderName(GetCurrentProcessId());
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        } else if (name == own || !ProcessIsRunning(name)) {
+            DeleteFolder(path);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    RemoveDirectoryW(folder.c_str());  // only when it is empty
 }
 
 }  // namespace brevant::crashreport
