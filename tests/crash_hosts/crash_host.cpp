@@ -315,24 +315,23 @@ void PrintFromHandler(ICrashException* exc, bool&) {
     Log("printed");
 }
 
+BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window) || std::wcscmp(className, L"#32770") != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
 // Confirms the first dialog of this process that shows (the print dialog), as a user would.
 void ConfirmTheDialog() {
     std::thread([] {
         for (int i = 0; i < 6000; ++i) {
             HWND dialog = nullptr;
-            EnumWindows(
-                [](HWND window, LPARAM found) -> BOOL {
-                    DWORD process = 0;
-                    GetWindowThreadProcessId(window, &process);
-                    wchar_t className[16] = {};
-                    GetClassNameW(window, className, 16);
-                    if (process != GetCurrentProcessId() || !IsWindowVisible(window) ||
-                        std::wcscmp(className, L"#32770") != 0)
-                        return TRUE;
-                    *reinterpret_cast<HWND*>(found) = window;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&dialog));
+            EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
             if (dialog) {
                 wchar_t title[128] = {};
                 GetWindowTextW(dialog, title, 128);
