@@ -13,6 +13,10 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide characters are 
 inline std::wstring ToWide(std::u16string_view text) {
     return std::wstring(text.begin(), text.end());
 }
+// The text as the wide-character API takes it, valid as long as the text is.
+inline const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 inline std::u16string FromWide(std::wstring_view text) {
     return std::u16string(text.begin(), text.end());
 }

@@ -197,7 +197,7 @@ void DispatchException(const DispatchArguments& arguments) {
         }
         HandleRequest request;
         FillRequest(request, completed, object, address, context);
-        if (LoaderLockHeld(250)) ProcessRequest(request);  // no thread switch while the loader is busy
+        if (LoaderLockHeld(kLoaderLockWaitMs)) ProcessRequest(request);  // no thread switch while the loader is busy
         else HandOver(request, arguments.exceptionCode);
 
         ClearLastException();

@@ -42,6 +42,8 @@ void ReplaceFailedHandlingThread();
 // Whether this or another thread holds the loader lock (or the environment lock), waiting up
 // to limit ms for it to be let go.
 bool LoaderLockHeld(DWORD limitMs);
+// How long the user-facing steps (dialogs, mail, the send thread) wait for the loader lock.
+inline constexpr DWORD kLoaderLockWaitMs = 250;
 
 // Set while handlers run on the main thread through the synchronised call.
 void SetMainThreadFiringHandlers(bool firing);

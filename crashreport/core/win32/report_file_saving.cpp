@@ -6,6 +6,7 @@
 
 #include "crashreport/report/report_file.h"
 #include "crashreport/report/win32/win32_placeholder_environment.h"
+#include "base/win32/wide_text.h"
 
 namespace brevant::crashreport {
 
@@ -13,10 +14,6 @@ namespace {
 
 constexpr DWORD kSharingWaitMs = 2000;
 constexpr DWORD kRetryStepMs = 50;
-
-const wchar_t* Wide(const std::u16string& text) {
-    return reinterpret_cast<const wchar_t*>(text.c_str());
-}
 
 std::u16string ProgramPath() {
     wchar_t path[MAX_PATH + 1];

@@ -10,35 +10,11 @@
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/core/win32/win32_report_platform.h"
 #include "crashreport/crash_reporter.h"
+#include "crashreport/ui/win32/clipboard_text.h"
 
 namespace brevant::crashreport {
 
 namespace {
-
-bool PutOnClipboard(const std::u16string& text) {
-    using OpenClipboardFunction = BOOL(WINAPI*)(HWND);
-    using EmptyClipboardFunction = BOOL(WINAPI*)();
-    using SetClipboardDataFunction = HANDLE(WINAPI*)(UINT, HANDLE);
-    using CloseClipboardFunction = BOOL(WINAPI*)();
-    HMODULE user32 = LoadLibraryW(L"user32.dll");
-    if (!user32) return false;
-    const auto open = reinterpret_cast<OpenClipboardFunction>(GetProcAddress(user32, "OpenClipboard"));
-    const auto empty = reinterpret_cast<EmptyClipboardFunction>(GetProcAddress(user32, "EmptyClipboard"));
-    const auto set = reinterpret_cast<SetClipboardDataFunction>(GetProcAddress(user32, "SetClipboardData"));
-    const auto close = reinterpret_cast<CloseClipboardFunction>(GetProcAddress(user32, "CloseClipboard"));
-    if (!open || !empty || !set || !close || !open(nullptr)) return false;
-    bool done = false;
-    const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        memcpy(GlobalLock(memory), text.c_str(), bytes);
-        GlobalUnlock(memory);
-        empty();
-        done = set(CF_UNICODETEXT, memory) != nullptr;
-        if (!done) GlobalFree(memory);
-    }
-    close();
-    return done;
-}
 
 void WriteIntoToolsMapping(const std::string& text, std::int32_t maximumLength) {
     HANDLE mapping = OpenFileMappingW(FILE_MAP_WRITE, FALSE, L"Global\\qrxTraceProcessMap");

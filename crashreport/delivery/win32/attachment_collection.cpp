@@ -12,13 +12,6 @@ namespace brevant::crashreport {
 
 namespace {
 
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-bool IsExistingFile(std::u16string_view path) {
-    const DWORD attributes = GetFileAttributesW(Wide(std::u16string(path)));
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The file's bytes and its time in the archive's form; false when it cannot be read.
 bool ReadZipEntry(const std::u16string& path, ZipEntry& entry) {
     HANDLE file = CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -58,6 +51,11 @@ bool WriteArchive(const PlannedAttachment& archive) {
 }
 
 }  // namespace
+
+bool IsExistingFile(std::u16string_view path) {
+    const DWORD attributes = GetFileAttributesW(Wide(std::u16string(path)));
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 CollectedAttachments CollectAttachments(CrashException& settings, const CrashAttachments& attachments,
                                         bool inBackground, bool silent, HWND parentWindow) {

@@ -20,6 +20,9 @@ struct CollectedAttachments {
     RefPtr<IProgressAlert> progress;  // the send progress box
 };
 
+// A file (not a folder) that exists.
+bool IsExistingFile(std::u16string_view path);
+
 CollectedAttachments CollectAttachments(CrashException& settings, const CrashAttachments& attachments,
                                         bool inBackground, bool silent, HWND parentWindow);
 

@@ -11,8 +11,6 @@ namespace brevant::crashreport {
 
 namespace {
 
-constexpr DWORD kLoaderLockWaitMs = 250;
-
 std::string Ansi(const std::u16string& text) {
     const auto* wide = reinterpret_cast<const wchar_t*>(text.c_str());
     const int length = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);

@@ -13,7 +13,6 @@ namespace brevant::crashreport {
 
 namespace {
 
-constexpr DWORD kLoaderLockWaitMs = 250;
 constexpr UINT kMeasureFlags = DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX;
 
 PrinterMetrics MetricsOf(HDC printer) {

@@ -12,8 +12,6 @@ namespace brevant::crashreport {
 
 namespace {
 
-constexpr DWORD kLoaderLockWaitMs = 250;
-
 std::wstring InitialFolder(ICrashModuleSettings& settings) {
     if (settings.GetBugReportFile().find(u'\\') != std::u16string::npos) {
         const std::u16string path = SavedReportFilePath(settings);

@@ -13,15 +13,6 @@ namespace brevant::crashreport {
 
 namespace {
 
-constexpr DWORD kLoaderLockWaitMs = 250;
-
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-bool FileExists(const std::u16string& path) {
-    const DWORD attributes = GetFileAttributesW(Wide(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::u16string FileNameOf(const std::u16string& path) {
     return path.substr(path.find_last_of(u"\\/") + 1);
 }
@@ -41,7 +32,7 @@ struct ReportFileAttachment {
 ReportFileAttachment PrepareReportFile(CrashException& exc, const std::u16string& report) {
     ReportFileAttachment result;
     result.savedFile = SavedReportFilePath(exc);
-    if (!FileExists(result.savedFile) && exc.GetBugReportFile().find(u'\\') == std::u16string::npos)
+    if (!IsExistingFile(result.savedFile) && exc.GetBugReportFile().find(u'\\') == std::u16string::npos)
         result.savedFile = ReportFileFallbackPath(exc);
     const std::u16string folder = ReporterTempFolder();
     std::u16string attachment = folder + FileNameOf(result.savedFile);
@@ -60,7 +51,7 @@ ReportFileAttachment PrepareReportFile(CrashException& exc, const std::u16string
             attachment.clear();
         }
     }
-    if (!attachment.empty() && FileExists(attachment)) result.attachment = attachment;
+    if (!attachment.empty() && IsExistingFile(attachment)) result.attachment = attachment;
     else result.savedFileDeletable = false;
     return result;
 }

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "crashreport/core/fire_event.h"
 #include "crashreport/core/report_delivery.h"
 #include "crashreport/core/win32/report_file_saving.h"
@@ -12,28 +10,12 @@
 #include "crashreport/delivery/win32/report_save_dialog.h"
 #include "crashreport/delivery/win32/screen_capture.h"
 #include "crashreport/delivery/win32/send_report.h"
+#include "crashreport/ui/win32/clipboard_text.h"
 #include "crashreport/ui/win32/gui_functions.h"
 
 namespace brevant::crashreport {
 
 namespace {
-
-// Unicode text on the clipboard, which is emptied first.
-void PutOnClipboard(const std::u16string& text) {
-    if (!Gui().OpenClipboard(nullptr)) return;
-    Gui().EmptyClipboard();
-    const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        if (void* target = GlobalLock(memory)) {
-            std::memcpy(target, text.c_str(), bytes);
-            GlobalUnlock(memory);
-            if (!Gui().SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
-        } else {
-            GlobalFree(memory);
-        }
-    }
-    Gui().CloseClipboard();
-}
 
 class Win32DeliveryPlatform final : public DeliveryPlatform {
 public:

@@ -7,6 +7,7 @@
 
 #include "crashreport/ui/image_blending.h"
 #include "crashreport/ui/win32/gui_functions.h"
+#include "base/win32/wide_text.h"
 
 namespace brevant::crashreport {
 
@@ -17,8 +18,6 @@ constexpr int kIconSide = 32;
 constexpr int kSlots = 8;
 constexpr wchar_t kSelfProperty[] = L"qrxProgressAlert";
 constexpr wchar_t kClosingProperty[] = L"qrxProgressAlertClosing";
-
-const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
 
 // The image's pixels (bottom-up, with alpha), or none when the resource is missing or has the
 // wrong size.
