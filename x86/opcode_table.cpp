@@ -49,7 +49,7 @@ struct Definition {
 
 // One-byte map. Groups read "member|member|...: shared operands"; a member without
 // operands of its own takes the shared ones, an empty member is no instruction.
-const Definition kOneByte[] = {
+constexpr Definition kOneByte[] = {
     {0x06, "push ES", kInvalid64},
     {0x07, "pop ES", kInvalid64},
     {0x0E, "push CS", kInvalid64},
@@ -148,7 +148,7 @@ const Definition kOneByte[] = {
     {0xFD, "std"},
 };
 
-const Definition kOneByteGroups[] = {
+constexpr Definition kOneByteGroups[] = {
     {0x80, "add|or|adc|sbb|and|sub|xor|cmp: Eb,Ib"},
     {0x81, "add|or|adc|sbb|and|sub|xor|cmp: Ev,Iz"},
     {0x82, "add|or|adc|sbb|and|sub|xor|cmp: Eb,Ib", kInvalid64},
@@ -169,7 +169,7 @@ const Definition kOneByteGroups[] = {
 };
 
 // Two-byte map (0F xx), entries that need no mandatory prefix.
-const Definition kTwoByte[] = {
+constexpr Definition kTwoByte[] = {
     {0x02, "lar Gv,Ewv"},
     {0x03, "lsl Gv,Ewv"},
     {0x05, "syscall"},
@@ -232,7 +232,7 @@ const Definition kTwoByte[] = {
     {0xFF, "ud0 Gv,Ev"},
 };
 
-const Definition kTwoByteGroups[] = {
+constexpr Definition kTwoByteGroups[] = {
     {0x00, "sldt Ewv|str Ewv|lldt Ew|ltr Ew|verr Ew|verw Ew||"},
     {0x01, "sgdtd/sgdtw/sgdt M|sidtd/sidtw/sidt M|lgdtd/lgdtw/lgdt M|lidtd/lidtw/lidt M|smsw Ewv||lmsw Ew|invlpg Mb"},
     {0x0D, "prefetch|prefetchw|prefetchwt1|prefetch|prefetch|prefetch|prefetch|prefetch: Mb"},
@@ -245,7 +245,7 @@ const Definition kTwoByteGroups[] = {
 };
 
 // Mandatory-prefix forms: "none|66|F3|F2".
-const Definition kTwoBytePrefixed[] = {
+constexpr Definition kTwoBytePrefixed[] = {
     {0x10, "movups Vx,Wx|movupd Vx,Wx|movss Vx,Wd|movsd Vx,Wq"},
     {0x11, "movups Wx,Vx|movupd Wx,Vx|movss Wd,Vx|movsd Wq,Vx"},
     {0x12, "movlps Vx,Mq|movlpd Vx,Mq|movsldup Vx,Wx|movddup Vx,Wq"},
@@ -307,7 +307,7 @@ const Definition kTwoBytePrefixed[] = {
     {0xF7, "maskmovq Pq,Nq|maskmovdqu Vx,Ux||"},
 };
 
-const Definition kTwoBytePrefixedGroups[] = {
+constexpr Definition kTwoBytePrefixedGroups[] = {
     {0x71, "||psrlw||psraw||psllw|: Nq,Ib # ||psrlw||psraw||psllw|: Ux,Ib"},
     {0x72, "||psrld||psrad||pslld|: Nq,Ib # ||psrld||psrad||pslld|: Ux,Ib"},
     {0x73, "||psrlq|||||psllq|: Nq,Ib # ||psrlq|psrldq|||psllq|pslldq: Ux,Ib"},
@@ -334,7 +334,7 @@ constexpr std::pair<std::uint8_t, std::string_view> kMmxPairs38[] = {
     {0x0A, "psignd"}, {0x0B, "pmulhrsw"}, {0x1C, "pabsb"},   {0x1D, "pabsw"},   {0x1E, "pabsd"},
 };
 
-const Definition kThreeByte38[] = {
+constexpr Definition kThreeByte38[] = {
     {0x10, "|pblendvb Vo,Wo,Xmm0||"},
     {0x14, "|blendvps Vo,Wo,Xmm0||"},
     {0x15, "|blendvpd Vo,Wo,Xmm0||"},
@@ -386,7 +386,7 @@ const Definition kThreeByte38[] = {
     {0xF6, "|adcx Gy,Ey|adox Gy,Ey|"},
 };
 
-const Definition kThreeByte3A[] = {
+constexpr Definition kThreeByte3A[] = {
     {0x08, "|roundps Vo,Wo,Ib||"},
     {0x09, "|roundpd Vo,Wo,Ib||"},
     {0x0A, "|roundss Vo,Wd,Ib||"},
@@ -424,7 +424,7 @@ struct RegisterFormDefinition {
     std::string_view text;
 };
 
-const RegisterFormDefinition kRegisterForms[] = {
+constexpr RegisterFormDefinition kRegisterForms[] = {
     {OpcodeMap::OneByte, 0xC6, 0xC0, 0xC7, "mov Eb,Ib"},  {OpcodeMap::OneByte, 0xC6, 0xF8, 0xF8, "xabort Ib"},
     {OpcodeMap::OneByte, 0xC7, 0xC0, 0xC7, "mov Ev,Iz"},  {OpcodeMap::OneByte, 0xC7, 0xF8, 0xF8, "xbegin Jz"},
     {OpcodeMap::TwoByte, 0x01, 0xC1, 0xC1, "vmcall"},     {OpcodeMap::TwoByte, 0x01, 0xC2, 0xC2, "vmlaunch"},

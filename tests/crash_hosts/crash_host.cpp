@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "crashreport/core/win32/dispatch_exception.h"
+#include "crashreport/core/win32/thread_hooks.h"
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/crash_reporter.h"
 
@@ -148,8 +149,7 @@ DWORD WINAPI OverflowingThread(void*) {
     return static_cast<DWORD>(Recurse(0));
 }
 
-void RunThread(LPTHREAD_START_ROUTINE procedure, void* parameter = nullptr) {
-    HANDLE thread = CreateThread(nullptr, 0, procedure, parameter, 0, nullptr);
+void LogThreadEnd(HANDLE thread) {
     WaitForSingleObject(thread, INFINITE);
     DWORD code = 0;
     GetExitCodeThread(thread, &code);
@@ -157,6 +157,10 @@ void RunThread(LPTHREAD_START_ROUTINE procedure, void* parameter = nullptr) {
     char line[64];
     std::snprintf(line, sizeof line, "thread ended|exitCode=%lx", static_cast<unsigned long>(code));
     Log(line);
+}
+
+void RunThread(LPTHREAD_START_ROUTINE procedure, void* parameter = nullptr) {
+    LogThreadEnd(CreateThread(nullptr, 0, procedure, parameter, 0, nullptr));
 }
 
 DWORD WINAPI ThrowingThread(void*) {
@@ -225,6 +229,76 @@ void WorkerFailsWhileMainBlocks() {
     RunThread(ThrowingThread);
     UnregisterExceptionHandler(OnMainThreadCall);
     UnregisterExceptionHandler(OnAlwaysCall);
+}
+
+// Whether the registry names code of this program as the creator of the current thread.
+void LogCreatorInHost() {
+    const void* creator = DescribeThread(GetCurrentThreadId(), true).creatorAddress;
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       static_cast<LPCWSTR>(creator), &module);
+    Log(std::string("creator in host=") + (creator && module == GetModuleHandleW(nullptr) ? "1" : "0"));
+}
+
+// CreateThread as a program reaches it through an address taken at run time, past every
+// import table: the thread is still run inside the crash reporter's frame.
+void ThreadThroughRunTimeAddress() {
+    const char* kinds[] = {"none", "call inside CreateThread", "imports of CreateThread"};
+    Log(std::string("thread hook=") + kinds[static_cast<int>(InstalledThreadCreationHook())]);
+    using Create = decltype(&CreateThread);
+    auto create = reinterpret_cast<Create>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateThread")));
+    HANDLE thread = create(nullptr, 0, [](void*) -> DWORD {
+        LogCreatorInHost();
+        throw std::runtime_error("run-time thread failed");
+    }, nullptr, 0, nullptr);
+    LogThreadEnd(thread);
+}
+
+// Pausing: while a worker's exception is handled, a thread of the program that pumps messages
+// stands still at its next message call; one that never calls them keeps running. Both go on
+// afterwards.
+std::atomic<long> pumpingCount{0}, busyCount{0};
+// A call of its own, as a message loop makes it: the compiler may keep an imported function's
+// address in a register across a loop, which would bypass a redirected import.
+[[gnu::noinline]] void PeekOnce() {
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
+}
+std::atomic<bool> stopCounting{false};
+void SampleWhilePaused(ICrashException*, bool&) {
+    const long pumping = pumpingCount, busy = busyCount;
+    Sleep(400);
+    Log("while handled|pumping moved=" + std::to_string(pumpingCount != pumping) +
+        "|busy moved=" + std::to_string(busyCount != busy));
+}
+void PauseThreadsWhileHandling() {
+    MainSettings()->SetSuspendThreads(true);
+    RegisterExceptionHandler(SampleWhilePaused, TSyncType::stDontSync, TExceptPhase::epMainPhase);
+    std::thread pumping([] {
+        LogCreatorInHost();
+        while (!stopCounting) {
+            PeekOnce();
+            ++pumpingCount;
+            Sleep(1);
+        }
+    });
+    std::thread busy([] {
+        while (!stopCounting) {
+            ++busyCount;
+            Sleep(1);
+        }
+    });
+    Sleep(100);
+    RunThread(ThrowingThread);
+    const long afterHandling = pumpingCount;
+    Sleep(300);
+    Log("after handling|pumping moved=" + std::to_string(pumpingCount != afterHandling));
+    stopCounting = true;
+    pumping.join();
+    busy.join();
+    UnregisterExceptionHandler(SampleWhilePaused);
+    MainSettings()->SetSuspendThreads(false);
 }
 
 void Restart() {
@@ -366,10 +440,40 @@ HWND ShowColouredWindow() {
     return window;
 }
 
+// While a failure of the main thread is handled, keys for its windows are offered to them as
+// the key message plus 0xBC00 first; a window that takes them does not get the key itself.
+HWND keyWindow = nullptr;
+LRESULT CALLBACK KeyWindowProcedure(HWND window, UINT message, WPARAM first, LPARAM second) {
+    if (message == WM_KEYDOWN + 0xBC00 || message == WM_CHAR + 0xBC00) {
+        Log("key offered|message=" + std::to_string(message) + "|key=" + std::to_string(first));
+        return message == WM_KEYDOWN + 0xBC00;  // takes the key press, not the character
+    }
+    if (message == WM_KEYDOWN || message == WM_CHAR)
+        Log("key delivered|message=" + std::to_string(message) + "|key=" + std::to_string(first));
+    return DefWindowProcW(window, message, first, second);
+}
+void PostKeysWhileHandled(ICrashException*, bool&) {
+    PostMessageW(keyWindow, WM_KEYDOWN, 'K', 0);
+    PostMessageW(keyWindow, WM_CHAR, 'c', 0);
+    Sleep(500);
+}
+void FailWhileKeysArrive() {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = KeyWindowProcedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"CrashHostKeyWindow";
+    RegisterClassW(&windowClass);
+    keyWindow = CreateWindowExW(0, windowClass.lpszClassName, L"keys", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                windowClass.hInstance, nullptr);
+    RegisterExceptionHandler(PostKeysWhileHandled, TSyncType::stDontSync, TExceptPhase::epMainPhase);
+    throw std::runtime_error("failed while keys arrive");
+}
+
 // Kept out of main, so that reports show the scenarios under their own name.
 __attribute__((noinline)) void Run(const std::string& scenario) {
     Log("scenario " + scenario);
     if (scenario == "main-throw") throw std::runtime_error("main failed!");
+    if (scenario == "main-keys") FailWhileKeysArrive();
     if (scenario == "main-av") *Nowhere() = 0;
     if (scenario == "hang") HangUntilStopped();
     if (scenario == "divide-by-zero") Log(std::to_string(Divide(0)));
@@ -416,6 +520,8 @@ __attribute__((noinline)) void Run(const std::string& scenario) {
         Log("work item ended");
     }
     if (scenario == "ten-threads") TenThreadsAtOnce();
+    if (scenario == "run-time-create-thread") ThreadThroughRunTimeAddress();
+    if (scenario == "pause-threads") PauseThreadsWhileHandling();
     if (scenario == "worker-eabort") RunThread(AbortingThread);
     if (scenario == "filtered") RunThread(FilteredThread);
     if (scenario == "throwing-handler") {

@@ -22,6 +22,7 @@ ACCESS_VIOLATION = r"Access violation at address \$[0-9a-f]+ in module 'crash_ho
 # Scenario, class, message (a pattern), source.
 FATAL_SCENARIOS = [
     ("main-throw", "runtime_error", re.escape("main failed."), EXCEPT_PROC),
+    ("main-keys", "runtime_error", re.escape("failed while keys arrive."), EXCEPT_PROC),
     ("main-av", "EAccessViolation", ACCESS_VIOLATION, EXCEPT_PROC),
     ("divide-by-zero", "EDivByZero", re.escape("Division by zero."), EXCEPT_PROC),
     ("illegal-instruction", "EExternalException", re.escape("External exception C000001D."), EXCEPT_PROC),
@@ -44,6 +45,7 @@ WORKER_SCENARIOS = [
     ("std-thread", "invalid_argument", re.escape("std::thread worker failed.")),
     ("work-item", "EAccessViolation", ACCESS_VIOLATION),
     ("worker-stack-overflow", "EStackOverflow", re.escape("Stack overflow.")),
+    ("run-time-create-thread", "runtime_error", re.escape("run-time thread failed.")),
 ]
 
 
@@ -53,7 +55,7 @@ class CrashReporterTest(unittest.TestCase):
     worker_scenarios = WORKER_SCENARIOS
     # The continuable scenarios besides the worker table, all in one process.
     batch_scenarios = ("ten-threads", "worker-eabort", "filtered", "throwing-handler", "hidden", "named-worker",
-                       "sync-pumping", "sync-blocked", "calibration", "faulting-handler", "loader-lock")
+                       "sync-pumping", "sync-blocked", "calibration", "faulting-handler", "loader-lock", "pause-threads")
     # Runs whose own process start is what they test; a narrower variant may leave them out.
     separate_runs = ("main-eabort", "restart", "c-hosts")
 
@@ -134,6 +136,32 @@ class CrashReporterTest(unittest.TestCase):
         self.assertIn("thread ended|exitCode=ffffffff", run.lines[index:index + 10])
         index = run.lines.index("scenario std-thread")
         self.assertEqual(run.lines[index + 1], "creator known=1", "the registry knows who made the thread")
+
+    def test_keys_for_the_main_threads_windows_are_offered_to_them_while_it_waits(self):
+        if "main-keys" not in self.results:
+            self.skipTest("main-keys runs in the 64-bit variant only")
+        lines = self.results["main-keys"].lines
+        key_down, char = 0x100, 0x102
+        self.assertIn(f"key offered|message={key_down + 0xBC00}|key={ord('K')}", lines)
+        self.assertIn(f"key offered|message={char + 0xBC00}|key={ord('c')}", lines)
+        self.assertNotIn(f"key delivered|message={key_down}|key={ord('K')}", lines, "a key the window took is dropped")
+        self.assertIn(f"key delivered|message={char}|key={ord('c')}", lines, "a key it declined goes on as usual")
+
+    def test_threads_made_through_an_address_taken_at_run_time_are_caught_inside_create_thread(self):
+        run = self.batch
+        index = run.lines.index("scenario run-time-create-thread")
+        self.assertEqual(run.lines[index + 1], "thread hook=call inside CreateThread")
+        self.assertEqual(run.lines[index + 2], "creator in host=1", "the creator is the program, not the system")
+        self.assertIn("thread ended|exitCode=ffffffff", run.lines[index:index + 12])
+
+    def test_paused_threads_stop_at_their_message_calls_and_go_on_afterwards(self):
+        run = self.batch
+        index = run.lines.index("scenario pause-threads")
+        lines = run.lines[index:run.lines.index("scenario done pause-threads")]
+        self.assertIn("creator in host=1", lines)
+        self.assertIn("while handled|pumping moved=0|busy moved=1", lines,
+                      "the thread that pumps messages stands still, the one that never does runs on")
+        self.assertIn("after handling|pumping moved=1", lines)
 
     def test_ten_threads_failing_at_once_are_handled_one_at_a_time_each_once(self):
         exceptions = self.scenario_exceptions(self.batch, "ten-threads")

@@ -13,7 +13,7 @@ import unittest
 import test_crash_reporter as every_way
 
 CPP_WORKER_SCENARIOS = [row for row in every_way.WORKER_SCENARIOS
-                        if row[0] in ("worker-throw", "beginthreadex", "std-thread")]
+                        if row[0] in ("worker-throw", "beginthreadex", "std-thread", "run-time-create-thread")]
 
 
 class CrashReporter32Test(every_way.CrashReporterTest):
@@ -21,7 +21,7 @@ class CrashReporter32Test(every_way.CrashReporterTest):
     fatal_scenarios = [row for row in every_way.FATAL_SCENARIOS if row[0] in ("main-throw", "abort")]
     worker_scenarios = CPP_WORKER_SCENARIOS
     batch_scenarios = ("worker-eabort", "filtered", "throwing-handler", "hidden", "named-worker", "sync-pumping",
-                       "sync-blocked", "calibration", "loader-lock")
+                       "sync-blocked", "calibration", "loader-lock", "pause-threads")
     separate_runs = ()
 
 

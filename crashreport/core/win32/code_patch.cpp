@@ -1,5 +1,7 @@
 #include "crashreport/core/win32/code_patch.h"
 
+#include "crashreport/core/call_site_search.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -16,6 +18,7 @@ struct CodePatch {
     std::uint8_t* target;
     std::vector<std::uint8_t> before;
     std::vector<std::uint8_t> after;
+    void* ownedBlock = nullptr;  // a trampoline, released with the patch
 };
 
 SRWLOCK patchLock = SRWLOCK_INIT;
@@ -62,28 +65,69 @@ std::vector<std::uint8_t> JumpBytes(const std::uint8_t* from, const void* to) {
     return bytes;
 }
 
-}  // namespace
-
-bool RedirectRoutine(void* routine, const void* replacement) {
-    if (routine == nullptr || replacement == nullptr) return false;
-    std::uint8_t* target = FollowImportJump(static_cast<std::uint8_t*>(routine));
-    std::vector<std::uint8_t> after = JumpBytes(target, replacement);
+bool RecordPatch(std::uint8_t* target, std::vector<std::uint8_t> after, void* ownedBlock) {
     if (!IsReadable(target, after.size())) return false;
     std::vector<std::uint8_t> before(target, target + after.size());
     if (before == after) return false;
     AcquireSRWLockExclusive(&patchLock);
     const bool written = WriteCode(target, after);
-    if (written) Patches().push_back({target, std::move(before), std::move(after)});
+    if (written) Patches().push_back({target, std::move(before), std::move(after), ownedBlock});
     ReleaseSRWLockExclusive(&patchLock);
     return written;
+}
+
+// A block of executable memory within a 32-bit distance of `site`, or null.
+void* AllocateNear(const std::uint8_t* site, std::size_t size) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const std::uintptr_t granularity = system.dwAllocationGranularity;
+    const auto centre = reinterpret_cast<std::uintptr_t>(site);
+    const std::uintptr_t reach = 0x70000000;
+    const std::uintptr_t lowest = centre > reach ? centre - reach : granularity;
+    for (std::uintptr_t at = (lowest + granularity - 1) / granularity * granularity; at < centre + reach;) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(reinterpret_cast<void*>(at), &region, sizeof(region)) == 0) break;
+        const auto regionEnd = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+        if (region.State == MEM_FREE && regionEnd - at >= size) {
+            if (void* block = VirtualAlloc(reinterpret_cast<void*>(at), size, MEM_RESERVE | MEM_COMMIT,
+                                           PAGE_EXECUTE_READWRITE))
+                return block;
+        }
+        at = (regionEnd + granularity - 1) / granularity * granularity;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool RedirectCallSite(const CallSite& site, const void* replacement) {
+    auto* at = reinterpret_cast<std::uint8_t*>(static_cast<std::uintptr_t>(site.address));
+    const auto to = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(replacement));
+    if (auto bytes = RelativeCallBytes(site.address, site.length, to)) return RecordPatch(at, std::move(*bytes), nullptr);
+    void* trampoline = AllocateNear(at, 64);
+    if (trampoline == nullptr) return false;
+    const std::vector<std::uint8_t> jump = JumpBytes(static_cast<std::uint8_t*>(trampoline), replacement);
+    std::memcpy(trampoline, jump.data(), jump.size());
+    FlushInstructionCache(GetCurrentProcess(), trampoline, jump.size());
+    auto bytes = RelativeCallBytes(site.address, site.length, reinterpret_cast<std::uintptr_t>(trampoline));
+    if (bytes && RecordPatch(at, std::move(*bytes), trampoline)) return true;
+    VirtualFree(trampoline, 0, MEM_RELEASE);
+    return false;
+}
+
+bool RedirectRoutine(void* routine, const void* replacement) {
+    if (routine == nullptr || replacement == nullptr) return false;
+    std::uint8_t* target = FollowImportJump(static_cast<std::uint8_t*>(routine));
+    return RecordPatch(target, JumpBytes(target, replacement), nullptr);
 }
 
 void UndoAllPatches() {
     AcquireSRWLockExclusive(&patchLock);
     std::vector<CodePatch>& patches = Patches();
     for (auto patch = patches.rbegin(); patch != patches.rend(); ++patch) {
-        if (std::memcmp(patch->target, patch->after.data(), patch->after.size()) == 0)
-            WriteCode(patch->target, patch->before);
+        if (std::memcmp(patch->target, patch->after.data(), patch->after.size()) != 0) continue;
+        WriteCode(patch->target, patch->before);
+        if (patch->ownedBlock) VirtualFree(patch->ownedBlock, 0, MEM_RELEASE);
     }
     patches.clear();
     ReleaseSRWLockExclusive(&patchLock);

@@ -14,6 +14,7 @@
 #include "crashreport/core/win32/settings_lookup.h"
 #include "crashreport/core/win32/sync_call.h"
 #include "crashreport/core/win32/thread_hooks.h"
+#include "crashreport/core/win32/thread_pausing.h"
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/core/win32/user32_functions.h"
 #include "crashreport/core/win32/win32_report_platform.h"
@@ -71,6 +72,7 @@ void StopCrashReporter() {
             for (const char16_t* plugin : {u"hardware", u"processes", u"modules"}) RemoveReportPlugin(plugin);
         }
         if (state != CrashReporterState::inactive) DetachThreadRegistry();
+        ReleasePausedThreads();
         ReleaseEmergencyReserve();
         CrashSettings::SetMainSettings(nullptr);
     } catch (...) {

@@ -68,6 +68,15 @@ DWORD WINAPI HandlingThreadProcedure(void*) {
     return 0;
 }
 
+// A key for a window of this thread is first offered to that window as its message plus
+// 0xBC00; a window that answers non-zero has taken it.
+bool WindowTookKey(const User32Functions& user32, const MSG& message) {
+    constexpr UINT kFirstKeyMessage = 0x100, kLastKeyMessage = 0x109, kOfferedKey = 0xBC00;
+    if (message.message < kFirstKeyMessage || message.message > kLastKeyMessage || message.hwnd == nullptr) return false;
+    if (user32.getWindowThreadProcessId(message.hwnd, nullptr) != GetCurrentThreadId()) return false;
+    return user32.sendMessage(message.hwnd, message.message + kOfferedKey, message.wParam, message.lParam) != 0;
+}
+
 // The main thread stays responsive while it waits, as a program with windows expects.
 void WaitPumpingMessages(HANDLE done) {
     const User32Functions* user32 = LoadedUser32();
@@ -86,6 +95,7 @@ void WaitPumpingMessages(HANDLE done) {
                 user32->postQuitMessage(static_cast<int>(message.wParam));
                 return;
             }
+            if (WindowTookKey(*user32, message)) continue;
             user32->translateMessage(&message);
             user32->dispatchMessage(&message);
         }

@@ -17,6 +17,7 @@
 #include "crashreport/core/win32/exception_objects.h"
 #include "crashreport/core/win32/raise_records.h"
 #include "crashreport/core/win32/request_processing.h"
+#include "crashreport/core/win32/thread_hooks.h"
 #include "crashreport/core/win32/thread_registry.h"
 
 namespace brevant::crashreport {
@@ -157,7 +158,7 @@ LONG WINAPI UnhandledExceptionFilterOfReporter(EXCEPTION_POINTERS* pointers) {
     if (code == EXCEPTION_STACK_OVERFLOW) {
         // What is left of this thread's stack is only enough to start a thread and wait.
         OverflowedThread overflowed{pointers, GetCurrentThreadId(), canContinue, EscapeSource()};
-        if (HANDLE helper = CreateThread(nullptr, 256 * 1024, DispatchForOverflowedThread, &overflowed, 0, nullptr)) {
+        if (HANDLE helper = CreateThreadPastHooks(256 * 1024, DispatchForOverflowedThread, &overflowed)) {
             WaitForSingleObject(helper, INFINITE);
             CloseHandle(helper);
         }

@@ -15,6 +15,7 @@
 #include "crashreport/core/win32/settings_lookup.h"
 #include "crashreport/core/win32/shared_object_security.h"
 #include "crashreport/core/win32/sync_call.h"
+#include "crashreport/core/win32/thread_pausing.h"
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/core/win32/win32_settings_host.h"
 #include "crashreport/delivery/win32/reporter_temp_folder.h"
@@ -40,53 +41,13 @@ bool ExecutableIsConsoleProgram() {
     return nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_CUI;
 }
 
-// The threads held still while an exception is handled.
-class PausedThreads {
-public:
-    void Pause(std::uint32_t keepRunning) {
-        for (DWORD id : ListProcessThreads()) {
-            if (id == GetCurrentThreadId() || id == keepRunning || id == HandlingThreadId()) continue;
-            HANDLE thread = OpenThreadById(id, THREAD_SUSPEND_RESUME);
-            if (!thread) continue;
-            if (SuspendThread(thread) != static_cast<DWORD>(-1)) paused_.push_back({id, thread});
-            else CloseHandle(thread);
-        }
-    }
-    void Resume() {
-        for (auto& [id, thread] : paused_) {
-            ResumeThread(thread);
-            CloseHandle(thread);
-        }
-        paused_.clear();
-    }
-    // Lets the main thread run for a synchronised call; whether it was paused.
-    bool ResumeMain() {
-        for (auto& [id, thread] : paused_)
-            if (id == MainThreadId()) return ResumeThread(thread) != static_cast<DWORD>(-1);
-        return false;
-    }
-    void SuspendMain() {
-        for (auto& [id, thread] : paused_)
-            if (id == MainThreadId()) SuspendThread(thread);
-    }
-
-private:
-    std::vector<std::pair<DWORD, HANDLE>> paused_;
-};
-
-// One exception is handled at a time; its paused threads are the process's.
-PausedThreads& ProcessPausedThreads() {
-    static PausedThreads paused;
-    return paused;
-}
-
 class Win32HandlingPlatform final : public HandlingPlatform {
 public:
     std::int64_t Now() override { return SecondsSince1601(); }
     void DeleteTemporaryFolder() override { DeleteReporterTempFolder(); }
     bool HasProcessWideRole() override { return true; }
-    void PauseOtherThreads(std::uint32_t keepRunning) override { paused_.Pause(keepRunning); }
-    void ResumeOtherThreads() override { paused_.Resume(); }
+    void PauseOtherThreads(std::uint32_t keepRunning) override { crashreport::PauseOtherThreads(keepRunning); }
+    void ResumeOtherThreads() override { crashreport::ResumeOtherThreads(); }
     void ResetFreezeWatch() override {}
     void CaptureScreenShot(CrashException& exc) override { exc.ScreenShot(); }
     // Fills what is cheap now; the stacks and lists are completed in a thread of their own.
@@ -97,9 +58,9 @@ public:
         }
     }
     bool CallOnMainThread(TFireHandlersParams& params, bool resumeMainThread) override {
-        const bool released = resumeMainThread && paused_.ResumeMain();
+        const bool released = resumeMainThread && ResumeMainThread();
         const bool answered = CallHandlersOnMainThread(params);
-        if (released) paused_.SuspendMain();
+        if (released) SuspendMainThread();
         return answered;
     }
     // The exception box will present the exception here. Until it exists nothing is shown, so
@@ -117,9 +78,6 @@ public:
     void TerminateWithExitCode() override { crashreport::TerminateWithExitCode(); }
     void RestartProcess() override { crashreport::RestartProcess(nullptr); }
     bool IsConsoleProgram() override { return ExecutableIsConsoleProgram(); }
-
-private:
-    PausedThreads& paused_ = ProcessPausedThreads();
 };
 
 }  // namespace
@@ -184,14 +142,6 @@ void ProcessRequest(const HandleRequest& request) {
     } catch (...) {
         // The faulting thread goes on whatever happened here.
     }
-}
-
-bool ResumeMainThread() {
-    return ProcessPausedThreads().ResumeMain();
-}
-
-void SuspendMainThread() {
-    ProcessPausedThreads().SuspendMain();
 }
 
 void TerminateWithExitCode() {

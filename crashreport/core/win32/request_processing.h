@@ -24,9 +24,4 @@ void TakeOverFromRestartedInstance();
 [[noreturn]] void TerminateWithExitCode();
 [[noreturn]] void RestartProcess(const wchar_t* commandLine);
 
-// While an exception is handled: lets the paused main thread run (true when it was paused),
-// and holds it again.
-bool ResumeMainThread();
-void SuspendMainThread();
-
 }  // namespace brevant::crashreport

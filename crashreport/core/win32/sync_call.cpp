@@ -4,6 +4,7 @@
 
 #include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/core/win32/message_window.h"
+#include "crashreport/core/win32/thread_pausing.h"
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/core/win32/user32_functions.h"
 
@@ -17,6 +18,7 @@ constexpr WPARAM kProbe = 1;
 std::atomic<UINT> syncMessage{0};
 
 LRESULT AnswerSyncCall(WPARAM kind, LPARAM parameters) {
+    PausePoint();
     if (kind == kRealCall && parameters != 0) {
         SetMainThreadFiringHandlers(true);
         ProcessHandlerLists().FireHandlers(*reinterpret_cast<TFireHandlersParams*>(parameters));
@@ -33,6 +35,12 @@ void RegisterSyncCallHandler() {
 
 void RemoveSyncCallHandler() {
     if (UINT message = syncMessage.exchange(0)) RemoveMessageHandler(message);
+}
+
+void PostProbeToMainThread() {
+    const User32Functions* user32 = LoadedUser32();
+    HWND window = MessageWindowOf(MainThreadId());
+    if (user32 && window && syncMessage != 0) user32->postMessage(window, syncMessage, kProbe, 0);
 }
 
 bool CallHandlersOnMainThread(TFireHandlersParams& params) {

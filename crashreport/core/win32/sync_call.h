@@ -11,6 +11,9 @@ namespace brevant::crashreport {
 void RegisterSyncCallHandler();
 void RemoveSyncCallHandler();
 
+// Asks the main thread to come to its pause point (it answers a probe there).
+void PostProbeToMainThread();
+
 // True when the main thread ran FireHandlers on the parameters.
 bool CallHandlersOnMainThread(TFireHandlersParams& params);
 

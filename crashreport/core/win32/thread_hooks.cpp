@@ -1,11 +1,17 @@
+// Before <windows.h>, whose "far" macro would otherwise rename a field of the decoder.
+#include "crashreport/core/call_site_search.h"
+
 #include "crashreport/core/win32/thread_hooks.h"
 
 #include <windows.h>
 
-#include <vector>
+#include <atomic>
 
 #include "base/win32/wide_text.h"
+#include "crashreport/core/win32/code_patch.h"
+#include "crashreport/core/win32/import_redirection.h"
 #include "crashreport/core/win32/interception.h"
+#include "crashreport/core/win32/process_memory_reader.h"
 #include "crashreport/core/win32/thread_registry.h"
 
 namespace brevant::crashreport {
@@ -13,12 +19,19 @@ namespace brevant::crashreport {
 namespace {
 
 using CreateThreadFunction = decltype(&CreateThread);
+using CreateRemoteThreadFunction = HANDLE(WINAPI*)(HANDLE, LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE,
+                                                   LPVOID, DWORD, LPDWORD);
+using CreateRemoteThreadExFunction = HANDLE(WINAPI*)(HANDLE, LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE,
+                                                     LPVOID, DWORD, LPPROC_THREAD_ATTRIBUTE_LIST, LPDWORD);
 using QueueUserWorkItemFunction = BOOL(WINAPI*)(LPTHREAD_START_ROUTINE, PVOID, ULONG);
 using SetThreadDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PCWSTR);
 
 CreateThreadFunction originalCreateThread = nullptr;
+CreateRemoteThreadFunction originalCreateRemoteThread = nullptr;
+CreateRemoteThreadExFunction originalCreateRemoteThreadEx = nullptr;
 QueueUserWorkItemFunction originalQueueUserWorkItem = nullptr;
 SetThreadDescriptionFunction originalSetThreadDescription = nullptr;
+std::atomic<ThreadCreationHook> installedKind{ThreadCreationHook::none};
 
 struct ThreadStart {
     LPTHREAD_START_ROUTINE procedure;
@@ -47,13 +60,42 @@ ThreadStart* NewStart(LPTHREAD_START_ROUTINE procedure, void* parameter) {
     return start;
 }
 
-HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE procedure,
-                               LPVOID parameter, DWORD flags, LPDWORD threadId) {
-    const void* creator = __builtin_return_address(0);
+bool InsideModule(const void* address, HMODULE module) {
+    HMODULE holder = nullptr;
+    return module && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                        static_cast<LPCWSTR>(address), &holder) &&
+           holder == module;
+}
+
+// The code that asked for the thread: the first return address, above the hook that calls
+// this, outside the system's thread-creation layers and the C runtime's thread starts.
+[[gnu::noinline]] const void* CreatorAddress() {
+    static const HMODULE layers[] = {GetModuleHandleW(L"kernelbase.dll"), GetModuleHandleW(L"kernel32.dll"),
+                                     GetModuleHandleW(L"msvcrt.dll"), GetModuleHandleW(L"ucrtbase.dll")};
+    void* frames[12] = {};
+    const USHORT count = RtlCaptureStackBackTrace(2, 12, frames, nullptr);
+    for (USHORT i = 0; i < count; ++i) {
+        bool inLayer = false;
+        for (HMODULE layer : layers) inLayer = inLayer || InsideModule(frames[i], layer);
+        if (!inLayer) return frames[i];
+    }
+    return count > 0 ? frames[count - 1] : nullptr;
+}
+
+bool IsOwnProcess(HANDLE process) {
+    return process == GetCurrentProcess() || GetProcessId(process) == GetCurrentProcessId();
+}
+
+// Creates the thread through `create` with the wrapper as start routine and records it. A
+// procedure that already is the wrapper (the import hook came first) is passed on as it is.
+template <typename Create>
+HANDLE CreateWrapped(LPTHREAD_START_ROUTINE procedure, void* parameter, LPDWORD threadId, const void* creator,
+                     Create create) {
+    if (procedure == SafeThreadProc) return create(procedure, parameter, threadId);
     ThreadStart* start = NewStart(procedure, parameter);
-    if (!start) return originalCreateThread(security, stackSize, procedure, parameter, flags, threadId);
+    if (!start) return create(procedure, parameter, threadId);
     DWORD id = 0;
-    HANDLE thread = originalCreateThread(security, stackSize, SafeThreadProc, start, flags, &id);
+    HANDLE thread = create(SafeThreadProc, start, &id);
     if (!thread) {
         HeapFree(GetProcessHeap(), 0, start);
         return nullptr;
@@ -61,6 +103,35 @@ HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
     if (threadId) *threadId = id;
     PutThreadInfo(id, thread, nullptr, GetCurrentThreadId(), creator, nullptr);
     return thread;
+}
+
+HANDLE WINAPI CreateThreadHook(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPTHREAD_START_ROUTINE procedure,
+                               LPVOID parameter, DWORD flags, LPDWORD threadId) {
+    return CreateWrapped(procedure, parameter, threadId, CreatorAddress(),
+                         [&](LPTHREAD_START_ROUTINE p, void* q, LPDWORD id) {
+                             return originalCreateThread(security, stackSize, p, q, flags, id);
+                         });
+}
+
+// Reached from inside CreateThread, whichever way the program called it.
+HANDLE WINAPI CreateRemoteThreadExHook(HANDLE process, LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                                       LPTHREAD_START_ROUTINE procedure, LPVOID parameter, DWORD flags,
+                                       LPPROC_THREAD_ATTRIBUTE_LIST attributes, LPDWORD threadId) {
+    auto create = [&](LPTHREAD_START_ROUTINE p, void* q, LPDWORD id) {
+        return originalCreateRemoteThreadEx(process, security, stackSize, p, q, flags, attributes, id);
+    };
+    if (!IsOwnProcess(process)) return create(procedure, parameter, threadId);
+    return CreateWrapped(procedure, parameter, threadId, CreatorAddress(), create);
+}
+
+HANDLE WINAPI CreateRemoteThreadHook(HANDLE process, LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                                     LPTHREAD_START_ROUTINE procedure, LPVOID parameter, DWORD flags,
+                                     LPDWORD threadId) {
+    auto create = [&](LPTHREAD_START_ROUTINE p, void* q, LPDWORD id) {
+        return originalCreateRemoteThread(process, security, stackSize, p, q, flags, id);
+    };
+    if (!IsOwnProcess(process)) return create(procedure, parameter, threadId);
+    return CreateWrapped(procedure, parameter, threadId, CreatorAddress(), create);
 }
 
 BOOL WINAPI QueueUserWorkItemHook(LPTHREAD_START_ROUTINE procedure, PVOID context, ULONG flags) {
@@ -77,77 +148,87 @@ HRESULT WINAPI SetThreadDescriptionHook(HANDLE thread, PCWSTR description) {
     return result;
 }
 
-// Replaces every import slot that holds target with replacement, in one module.
-void RedirectImports(HMODULE module, const void* target, const void* replacement) {
-    auto* base = reinterpret_cast<std::uint8_t*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    if (dos->e_magic != IMAGE_DOS_SIGNATURE) return;
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    if (nt->Signature != IMAGE_NT_SIGNATURE) return;
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    const DWORD imageSize = nt->OptionalHeader.SizeOfImage;
-    if (directory.VirtualAddress == 0 || directory.VirtualAddress >= imageSize) return;
-    for (auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        if (descriptor->FirstThunk == 0 || descriptor->FirstThunk >= imageSize) break;
-        for (auto* slot = reinterpret_cast<const void**>(base + descriptor->FirstThunk);
-             reinterpret_cast<std::uint8_t*>(slot) < base + imageSize && *slot != nullptr; ++slot) {
-            if (*slot != target) continue;
-            DWORD protection = 0;
-            if (!VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection)) continue;
-            *slot = replacement;
-            VirtualProtect(slot, sizeof(*slot), protection, &protection);
-        }
-    }
-}
-
-std::vector<HMODULE> LoadedModules() {
-    using Enumerate = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
-    auto enumerate = reinterpret_cast<Enumerate>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "K32EnumProcessModules")));
-    std::vector<HMODULE> modules(512);
-    DWORD needed = 0;
-    if (!enumerate || !enumerate(GetCurrentProcess(), modules.data(), modules.size() * sizeof(HMODULE), &needed))
-        return {GetModuleHandleW(nullptr)};
-    modules.resize(std::min<std::size_t>(needed / sizeof(HMODULE), modules.size()));
-    return modules;
-}
-
-void RedirectEverywhere(const void* target, const void* replacement) {
-    if (!target) return;
-    for (HMODULE module : LoadedModules()) RedirectImports(module, target, replacement);
-}
-
 template <typename Function>
-Function Entry(const wchar_t* library, const char* name) {
-    HMODULE module = GetModuleHandleW(library);
-    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+Function SystemEntry(const char* name) {
+    if (auto entry = LoadedEntry<Function>(L"kernelbase.dll", name)) return entry;
+    return LoadedEntry<Function>(L"kernel32.dll", name);
+}
+
+std::uint64_t AddressOf(const void* routine) {
+    return reinterpret_cast<std::uintptr_t>(routine);
+}
+
+// Bends the call that CreateThread makes to the routine doing the work, so that threads
+// created from modules loaded later, or through an address taken at run time, are caught too.
+bool RedirectCallInsideCreateThread() {
+    const ProcessMemoryReader memory;
+    const std::uint64_t createThread = FollowJumpThunks(memory, AddressOf(reinterpret_cast<const void*>(originalCreateThread)), kOwnCodeMode);
+    const auto tryRoutine = [&](auto original, const void* hook) {
+        if (!original) return false;
+        const std::uint64_t sought[] = {AddressOf(reinterpret_cast<const void*>(original)),
+                                        FollowJumpThunks(memory, AddressOf(reinterpret_cast<const void*>(original)),
+                                                         kOwnCodeMode)};
+        const std::optional<CallSite> site = FindCallSite(memory, createThread, kOwnCodeMode, sought);
+        return site && RedirectCallSite(*site, hook);
+    };
+    return tryRoutine(originalCreateRemoteThreadEx, reinterpret_cast<const void*>(&CreateRemoteThreadExHook)) ||
+           tryRoutine(originalCreateRemoteThread, reinterpret_cast<const void*>(&CreateRemoteThreadHook));
+}
+
+void RedirectImportsOf(const void* original, const void* hook, bool install) {
+    if (install) RedirectImportsEverywhere(original, hook);
+    else RedirectImportsEverywhere(hook, original);
 }
 
 }  // namespace
 
 void InstallThreadHooks() {
     if (originalCreateThread) return;
-    originalCreateThread = Entry<CreateThreadFunction>(L"kernel32.dll", "CreateThread");
-    originalQueueUserWorkItem = Entry<QueueUserWorkItemFunction>(L"kernel32.dll", "QueueUserWorkItem");
-    originalSetThreadDescription = Entry<SetThreadDescriptionFunction>(L"kernelbase.dll", "SetThreadDescription");
-    if (!originalSetThreadDescription)
-        originalSetThreadDescription = Entry<SetThreadDescriptionFunction>(L"kernel32.dll", "SetThreadDescription");
-    RedirectEverywhere(reinterpret_cast<const void*>(originalCreateThread), reinterpret_cast<const void*>(&CreateThreadHook));
-    RedirectEverywhere(reinterpret_cast<const void*>(originalQueueUserWorkItem),
-                       reinterpret_cast<const void*>(&QueueUserWorkItemHook));
-    RedirectEverywhere(reinterpret_cast<const void*>(originalSetThreadDescription),
-                       reinterpret_cast<const void*>(&SetThreadDescriptionHook));
+    originalCreateThread = LoadedEntry<CreateThreadFunction>(L"kernel32.dll", "CreateThread");
+    originalCreateRemoteThreadEx = SystemEntry<CreateRemoteThreadExFunction>("CreateRemoteThreadEx");
+    originalCreateRemoteThread = SystemEntry<CreateRemoteThreadFunction>("CreateRemoteThread");
+    originalQueueUserWorkItem = LoadedEntry<QueueUserWorkItemFunction>(L"kernel32.dll", "QueueUserWorkItem");
+    originalSetThreadDescription = SystemEntry<SetThreadDescriptionFunction>("SetThreadDescription");
+    if (RedirectCallInsideCreateThread()) {
+        installedKind = ThreadCreationHook::callInsideCreateThread;
+    } else {
+        RedirectImportsOf(reinterpret_cast<const void*>(originalCreateThread),
+                          reinterpret_cast<const void*>(&CreateThreadHook), true);
+        installedKind = ThreadCreationHook::createThreadImports;
+    }
+    RedirectImportsOf(reinterpret_cast<const void*>(originalQueueUserWorkItem),
+                      reinterpret_cast<const void*>(&QueueUserWorkItemHook), true);
+    RedirectImportsOf(reinterpret_cast<const void*>(originalSetThreadDescription),
+                      reinterpret_cast<const void*>(&SetThreadDescriptionHook), true);
 }
 
+// The call-site patch is a code patch: it is undone with the others.
 void RemoveThreadHooks() {
     if (!originalCreateThread) return;
-    RedirectEverywhere(reinterpret_cast<const void*>(&CreateThreadHook), reinterpret_cast<const void*>(originalCreateThread));
-    RedirectEverywhere(reinterpret_cast<const void*>(&QueueUserWorkItemHook),
-                       reinterpret_cast<const void*>(originalQueueUserWorkItem));
-    RedirectEverywhere(reinterpret_cast<const void*>(&SetThreadDescriptionHook),
-                       reinterpret_cast<const void*>(originalSetThreadDescription));
+    if (installedKind == ThreadCreationHook::createThreadImports)
+        RedirectImportsOf(reinterpret_cast<const void*>(originalCreateThread),
+                          reinterpret_cast<const void*>(&CreateThreadHook), false);
+    RedirectImportsOf(reinterpret_cast<const void*>(originalQueueUserWorkItem),
+                      reinterpret_cast<const void*>(&QueueUserWorkItemHook), false);
+    RedirectImportsOf(reinterpret_cast<const void*>(originalSetThreadDescription),
+                      reinterpret_cast<const void*>(&SetThreadDescriptionHook), false);
     originalCreateThread = nullptr;
+    installedKind = ThreadCreationHook::none;
+}
+
+// The hooks bend only the call inside CreateThread and the imports of CreateThread, never the
+// routines that do the work.
+HANDLE CreateThreadPastHooks(SIZE_T stackSize, LPTHREAD_START_ROUTINE procedure, void* parameter) {
+    if (originalCreateRemoteThreadEx)
+        return originalCreateRemoteThreadEx(GetCurrentProcess(), nullptr, stackSize, procedure, parameter, 0, nullptr,
+                                            nullptr);
+    if (originalCreateRemoteThread)
+        return originalCreateRemoteThread(GetCurrentProcess(), nullptr, stackSize, procedure, parameter, 0, nullptr);
+    return CreateThread(nullptr, stackSize, procedure, parameter, 0, nullptr);
+}
+
+ThreadCreationHook InstalledThreadCreationHook() {
+    return installedKind;
 }
 
 }  // namespace brevant::crashreport

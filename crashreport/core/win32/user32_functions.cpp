@@ -18,7 +18,7 @@ bool Fill(HMODULE module, User32Functions& f) {
            Take(module, "DefWindowProcW", f.defWindowProc) && Take(module, "PeekMessageW", f.peekMessage) &&
            Take(module, "TranslateMessage", f.translateMessage) &&
            Take(module, "DispatchMessageW", f.dispatchMessage) && Take(module, "PostQuitMessage", f.postQuitMessage) &&
-           Take(module, "PostThreadMessageW", f.postThreadMessage) &&
+           Take(module, "PostThreadMessageW", f.postThreadMessage) && Take(module, "PostMessageW", f.postMessage) &&
            Take(module, "SendMessageTimeoutW", f.sendMessageTimeout) && Take(module, "SendMessageW", f.sendMessage) &&
            Take(module, "MsgWaitForMultipleObjects", f.msgWaitForMultipleObjects) &&
            Take(module, "GetWindowThreadProcessId", f.getWindowThreadProcessId);

@@ -18,6 +18,7 @@ struct User32Functions {
     decltype(&DispatchMessageW) dispatchMessage;
     decltype(&PostQuitMessage) postQuitMessage;
     decltype(&PostThreadMessageW) postThreadMessage;
+    decltype(&PostMessageW) postMessage;
     decltype(&SendMessageTimeoutW) sendMessageTimeout;
     decltype(&SendMessageW) sendMessage;
     decltype(&MsgWaitForMultipleObjects) msgWaitForMultipleObjects;

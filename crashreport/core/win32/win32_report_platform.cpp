@@ -11,6 +11,7 @@
 #include "crashreport/core/bug_report.h"
 #include "crashreport/core/report_platform.h"
 #include "crashreport/core/win32/dispatch_exception.h"
+#include "crashreport/core/win32/process_memory_reader.h"
 #include "crashreport/core/win32/report_machine_facts.h"
 #include "crashreport/core/win32/thread_registry.h"
 #include "crashreport/report/cpu_state_text.h"
@@ -24,17 +25,7 @@ namespace {
 std::atomic<bool> processTracing{false};
 
 constexpr int kAddressDigits = sizeof(void*) * 2;
-constexpr x86::Mode kCodeMode = sizeof(void*) == 8 ? x86::Mode::Bits64 : x86::Mode::Bits32;
-
-// Reads of this process's memory that fail instead of faulting.
-class ProcessMemoryReader : public x86::MemoryReader {
-public:
-    bool Read(std::uint64_t address, void* buffer, std::size_t size) const override {
-        SIZE_T read = 0;
-        return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), buffer, size, &read) &&
-               read == size;
-    }
-};
+constexpr x86::Mode kCodeMode = kOwnCodeMode;
 
 std::uintptr_t EndOfRegion(std::uintptr_t address) {
     MEMORY_BASIC_INFORMATION region;

@@ -2,7 +2,7 @@
 #include <mapi.h>
 
 #include "crashreport/core/win32/dispatch_exception.h"
-#include "crashreport/core/win32/request_processing.h"
+#include "crashreport/core/win32/thread_pausing.h"
 #include "crashreport/delivery/mail_recipients.h"
 #include "crashreport/delivery/win32/send_report.h"
 #include "crashreport/ui/win32/gui_functions.h"

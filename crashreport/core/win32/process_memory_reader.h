@@ -1,0 +1,21 @@
+#pragma once
+// Reads of this process's memory that fail instead of faulting.
+
+#include <windows.h>
+
+#include "x86/memory_reader.h"
+
+namespace brevant::crashreport {
+
+class ProcessMemoryReader : public x86::MemoryReader {
+public:
+    bool Read(std::uint64_t address, void* buffer, std::size_t size) const override {
+        SIZE_T read = 0;
+        return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), buffer, size, &read) &&
+               read == size;
+    }
+};
+
+inline constexpr x86::Mode kOwnCodeMode = sizeof(void*) == 8 ? x86::Mode::Bits64 : x86::Mode::Bits32;
+
+}  // namespace brevant::crashreport
