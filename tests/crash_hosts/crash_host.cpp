@@ -240,6 +240,11 @@ void LogCreatorInHost() {
     Log(std::string("creator in host=") + (creator && module == GetModuleHandleW(nullptr) ? "1" : "0"));
 }
 
+DWORD WINAPI RunTimeCreatedThread(void*) {
+    LogCreatorInHost();
+    throw std::runtime_error("run-time thread failed");
+}
+
 // CreateThread as a program reaches it through an address taken at run time, past every
 // import table: the thread is still run inside the crash reporter's frame.
 void ThreadThroughRunTimeAddress() {
@@ -248,10 +253,7 @@ void ThreadThroughRunTimeAddress() {
     using Create = decltype(&CreateThread);
     auto create = reinterpret_cast<Create>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CreateThread")));
-    HANDLE thread = create(nullptr, 0, [](void*) -> DWORD {
-        LogCreatorInHost();
-        throw std::runtime_error("run-time thread failed");
-    }, nullptr, 0, nullptr);
+    HANDLE thread = create(nullptr, 0, RunTimeCreatedThread, nullptr, 0, nullptr);
     LogThreadEnd(thread);
 }
 
@@ -469,6 +471,24 @@ void FailWhileKeysArrive() {
     throw std::runtime_error("failed while keys arrive");
 }
 
+// The main thread handles its messages for a while (no freeze), then stops handling them for
+// two seconds: with a time-out of one second the freeze watch reports it.
+void PumpFor(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (GetTickCount64() < end) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(5);
+    }
+}
+void FreezeForAWhile() {
+    PumpFor(2500);
+    Log("freezing");
+    Sleep(2000);
+    Log("thawed");
+    PumpFor(500);
+}
+
 // Kept out of main, so that reports show the scenarios under their own name.
 __attribute__((noinline)) void Run(const std::string& scenario) {
     Log("scenario " + scenario);
@@ -476,6 +496,7 @@ __attribute__((noinline)) void Run(const std::string& scenario) {
     if (scenario == "main-keys") FailWhileKeysArrive();
     if (scenario == "main-av") *Nowhere() = 0;
     if (scenario == "hang") HangUntilStopped();
+    if (scenario == "freeze") FreezeForAWhile();
     if (scenario == "divide-by-zero") Log(std::to_string(Divide(0)));
     if (scenario == "illegal-instruction") __builtin_trap();
     if (scenario == "breakpoint") __asm__ volatile("int3");

@@ -9,7 +9,7 @@ import unittest
 from crash_host_runs import CrashHosts, parse_log
 from wine_prefix import WinePrefix
 
-EXCEPT_PROC, THREAD_FRAME, RUNTIME_ERROR, ABNORMAL_TERMINATION, HIDDEN = 13, 16, 11, 2, 15
+EXCEPT_PROC, THREAD_FRAME, RUNTIME_ERROR, ABNORMAL_TERMINATION, HIDDEN, ANTI_FREEZE = 13, 16, 11, 2, 15, 1
 CONTINUE, RESTART, CLOSE = 11, 12, 13
 # The automatic save, after the decision: its action and its "done" action.
 SAVED = [1, 7]
@@ -57,7 +57,7 @@ class CrashReporterTest(unittest.TestCase):
     batch_scenarios = ("ten-threads", "worker-eabort", "filtered", "throwing-handler", "hidden", "named-worker",
                        "sync-pumping", "sync-blocked", "calibration", "faulting-handler", "loader-lock", "pause-threads")
     # Runs whose own process start is what they test; a narrower variant may leave them out.
-    separate_runs = ("main-eabort", "restart", "c-hosts")
+    separate_runs = ("main-eabort", "restart", "c-hosts", "freeze")
 
     @classmethod
     def setUpClass(cls):
@@ -74,6 +74,7 @@ class CrashReporterTest(unittest.TestCase):
         optional = {
             "main-eabort": lambda: hosts.run("main-eabort"),
             "restart": lambda: hosts.run("restart", wait_for="end of main"),
+            "freeze": lambda: hosts.run("freeze", host="crash_host_freeze.exe"),
             "c-hosts": lambda: (hosts.run_plain("crash_host_c.exe", "fault"), hosts.run_plain("crash_host_c.exe"),
                                 hosts.run_plain("crash_host_c_disabled.exe", "fault")),
         }
@@ -225,6 +226,20 @@ class CrashReporterTest(unittest.TestCase):
         self.assertGreaterEqual(int(fields["code sections"]), 1)
         self.assertEqual(fields["covered"], fields["code sections"])
         self.assertEqual(fields["as recorded"], "1")
+
+    def test_a_main_thread_that_stops_handling_messages_is_reported_frozen_and_goes_on(self):
+        run = self.separate("freeze")
+        self.assertEqual(run.exit_code, 0, run.lines[-5:])
+        freezing = run.lines.index("freezing")
+        self.assertEqual(parse_log(run.lines[:freezing])[0], [], "no freeze while the main thread handles messages")
+        frozen = parse_log(run.lines[freezing:])[0]
+        self.assertGreaterEqual(len(frozen), 1, run.lines)
+        report = frozen[0]
+        self.assertEqual((report["class"], report["message"]), ("EFrozen", "The application seems to be frozen."))
+        self.assertEqual((int(report["source"]), report["type"], report["canContinue"], report["mainThread"]),
+                         (ANTI_FREEZE, "1", "1", "1"))
+        self.assertEqual(report.actions, [CONTINUE] + SAVED)
+        self.assertTrue(run.has("end of main"))
 
     def test_restart_ends_with_exit_code_2_and_the_new_instance_runs_after_the_old_one(self):
         run = self.separate("restart")

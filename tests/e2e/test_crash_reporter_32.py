@@ -22,7 +22,7 @@ class CrashReporter32Test(every_way.CrashReporterTest):
     worker_scenarios = CPP_WORKER_SCENARIOS
     batch_scenarios = ("worker-eabort", "filtered", "throwing-handler", "hidden", "named-worker", "sync-pumping",
                        "sync-blocked", "calibration", "loader-lock", "pause-threads")
-    separate_runs = ()
+    separate_runs = ("freeze",)
 
 
 if __name__ == "__main__":

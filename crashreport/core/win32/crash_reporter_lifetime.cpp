@@ -6,6 +6,7 @@
 #include "crashreport/core/win32/crash_reporter_lifetime.h"
 #include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/core/win32/emergency_reserve.h"
+#include "crashreport/core/win32/freeze_watch.h"
 #include "crashreport/core/win32/interception.h"
 #include "crashreport/core/win32/module_calibration.h"
 #include "crashreport/core/win32/request_processing.h"
@@ -55,6 +56,7 @@ void StartCrashReporter() {
         StartHandlingThread();
         if (LoadedUser32()) RegisterSyncCallHandler();
         InstallThreadHooks();
+        if (settings->CheckForFreeze()) StartFreezeWatch(settings->FreezeTimeout());
         TakeEmergencyReserve();
         state = CrashReporterState::active;
     } catch (...) {
@@ -66,6 +68,7 @@ void StopCrashReporter() {
     try {
         if (state == CrashReporterState::active) {
             RemoveInterception();
+            StopFreezeWatch();
             RemoveThreadHooks();
             RemoveSyncCallHandler();
             StopHandlingThread();

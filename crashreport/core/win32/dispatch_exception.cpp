@@ -6,6 +6,7 @@
 #include "crashreport/core/handle_request.h"
 #include "crashreport/core/win32/emergency_reserve.h"
 #include "crashreport/core/win32/exception_objects.h"
+#include "crashreport/core/win32/freeze_watch.h"
 #include "crashreport/core/win32/raise_records.h"
 #include "crashreport/core/win32/request_processing.h"
 #include "crashreport/core/win32/sync_call.h"
@@ -207,8 +208,10 @@ void DispatchException(const DispatchArguments& arguments) {
         }
         HandleRequest request;
         FillRequest(request, completed, object, address, context);
+        PauseFreezeWatch();
         if (LoaderLockHeld(kLoaderLockWaitMs)) ProcessRequest(request);  // no thread switch while the loader is busy
         else HandOver(request, arguments.exceptionCode);
+        ResumeFreezeWatch();
 
         ClearLastException();
         if (object) MarkReported(object);

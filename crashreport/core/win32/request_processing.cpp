@@ -9,6 +9,7 @@
 #include "crashreport/core/report_delivery.h"
 #include "crashreport/core/win32/dispatch_exception.h"
 #include "crashreport/core/win32/exception_objects.h"
+#include "crashreport/core/win32/freeze_watch.h"
 #include "crashreport/core/win32/message_window.h"
 #include "crashreport/core/win32/raise_records.h"
 #include "crashreport/core/win32/report_file_saving.h"
@@ -48,7 +49,7 @@ public:
     bool HasProcessWideRole() override { return true; }
     void PauseOtherThreads(std::uint32_t keepRunning) override { crashreport::PauseOtherThreads(keepRunning); }
     void ResumeOtherThreads() override { crashreport::ResumeOtherThreads(); }
-    void ResetFreezeWatch() override {}
+    void ResetFreezeWatch() override { crashreport::ResetFreezeWatch(); }
     void CaptureScreenShot(CrashException& exc) override { exc.ScreenShot(); }
     // Fills what is cheap now; the stacks and lists are completed in a thread of their own.
     void StartBugReport(CrashException& exc) override {

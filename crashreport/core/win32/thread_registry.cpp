@@ -166,6 +166,10 @@ bool AttachThreadRegistry() {
     return true;
 }
 
+HANDLE RegistryOwnerMutex() {
+    return registry ? registry->ownerMutex : nullptr;
+}
+
 void DetachThreadRegistry() {
     if (!registry) return;
     if (InterlockedDecrement(&registry->refCount) == 0) {

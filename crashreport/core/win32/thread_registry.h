@@ -18,6 +18,9 @@ bool AttachThreadRegistry();
 // The module that brings the count to zero removes the registry.
 void DetachThreadRegistry();
 
+// Held by the freeze watch for its whole life, so that one process has one watch at most.
+HANDLE RegistryOwnerMutex();
+
 // With a name or a creator address: adds or replaces the thread's node (values the call leaves
 // empty are kept from the old node). With neither: removes the node.
 void PutThreadInfo(DWORD threadId, HANDLE threadHandle, const std::u16string* name, DWORD creatorThreadId,
