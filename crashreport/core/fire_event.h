@@ -6,8 +6,10 @@
 
 namespace brevant::crashreport {
 
-// Returns whether the event ended up handled.
+// Returns whether the event ended up handled. An action of sending, saving or printing with a
+// parent window runs its assistant, when one is set, and then fires its second action
+// (eaSendBugReport2 ...); a cancelled assistant counts as handled.
 bool FireEvent(HandlingPlatform& platform, const HandlerLists& lists, HandlerEvent event, TExceptAction action,
-               bool handled, CrashException& exc);
+               bool handled, CrashException& exc, void* parentWindow = nullptr);
 
 }  // namespace brevant::crashreport

@@ -19,6 +19,7 @@ void HandlerLists::Register(HandlerEvent event, Identity identity, Call call, TS
     std::lock_guard guard(lock_);
     ListPair& pair = lists_[static_cast<int>(event)];
     (identity.object ? pair.methods : pair.procedures).push_back({identity, std::move(call), sync, phase});
+    ++counts_[static_cast<int>(event)];
 }
 
 void HandlerLists::Unregister(HandlerEvent event, Identity identity) {
@@ -26,12 +27,13 @@ void HandlerLists::Unregister(HandlerEvent event, Identity identity) {
     ListPair& pair = lists_[static_cast<int>(event)];
     std::vector<Entry>& entries = identity.object ? pair.methods : pair.procedures;
     auto found = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.identity == identity; });
-    if (found != entries.end()) entries.erase(found);
+    if (found == entries.end()) return;
+    entries.erase(found);
+    --counts_[static_cast<int>(event)];
 }
 
 bool HandlerLists::Empty(HandlerEvent event) const {
-    std::lock_guard guard(lock_);
-    return Lists(event).methods.empty() && Lists(event).procedures.empty();
+    return counts_[static_cast<int>(event)] == 0;
 }
 
 bool HandlerLists::HasSyncHandler(HandlerEvent event, TExceptPhase phase) const {

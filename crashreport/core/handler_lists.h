@@ -3,6 +3,7 @@
 // handlers a call reaches (synchronisation, phase), in what order (methods first) and when the
 // calling stops.
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -62,6 +63,8 @@ private:
     bool RunList(const std::vector<Entry>& entries, TFireHandlersParams& params, bool stopWhenHandled) const;
 
     mutable std::recursive_mutex lock_;
+    // Handlers per event, readable without the lock: every throw's end asks for hidden ones.
+    std::atomic<int> counts_[3] = {};
     ListPair lists_[3];
 };
 

@@ -10,6 +10,8 @@
 
 namespace brevant::crashreport {
 
+enum class AssistantOutcome { confirmed, cancelled };
+
 class HandlingPlatform {
 public:
     // Whole seconds since 1601-01-01 UTC.
@@ -30,6 +32,9 @@ public:
     // true when the box offered the user the choice to continue, restart or close (and carried
     // it out), false when nothing was presented.
     virtual bool Show(CrashException& exc) = 0;
+    // Runs the assistant modally over the parent window (a topmost parent stops being topmost
+    // meanwhile); a confirmed assistant's contents go into the report.
+    virtual AssistantOutcome RunAssistant(const BuiltAssistant& assistant, CrashException& exc, void* parentWindow) = 0;
     // Saves, sends and waits as the automatic actions say, after the decision.
     virtual void FinishHandling(CrashException& exc, bool waitForSend) = 0;
     // Both end the process at once and do not return (exit codes 1 and 2).

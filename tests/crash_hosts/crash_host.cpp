@@ -471,6 +471,35 @@ void FailWhileKeysArrive() {
     throw std::runtime_error("failed while keys arrive");
 }
 
+// A worker fails while the heap is exhausted: every allocation the program tries fails. The
+// crash reporter hands its reserve back and handles the exception; the program then frees its
+// blocks and goes on. Only a 32-bit address space can be used up in a test's time.
+HANDLE heapExhausted = nullptr;
+DWORD WINAPI ThrowWhenHeapExhausted(void*) {
+    WaitForSingleObject(heapExhausted, INFINITE);
+    throw std::length_error("failed on an exhausted heap");
+}
+void FailOnAnExhaustedHeap() {
+    if (sizeof(void*) != 4) return;
+    heapExhausted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE worker = CreateThread(nullptr, 0, ThrowWhenHeapExhausted, nullptr, 0, nullptr);
+    std::vector<void*> blocks;
+    blocks.reserve(1 << 20);
+    for (std::size_t size = std::size_t{64} << 20; size >= 16; size /= 2) {
+        while (blocks.size() < blocks.capacity()) {
+            void* block = std::malloc(size);
+            if (!block) break;
+            blocks.push_back(block);
+        }
+    }
+    const bool exhausted = std::malloc(16) == nullptr;
+    SetEvent(heapExhausted);
+    WaitForSingleObject(worker, INFINITE);
+    for (void* block : blocks) std::free(block);
+    Log(std::string("heap given back|was exhausted=") + (exhausted ? "1" : "0"));
+    LogThreadEnd(worker);
+}
+
 // The main thread handles its messages for a while (no freeze), then stops handling them for
 // two seconds: with a time-out of one second the freeze watch reports it.
 void PumpFor(DWORD milliseconds) {
@@ -497,6 +526,7 @@ __attribute__((noinline)) void Run(const std::string& scenario) {
     if (scenario == "main-av") *Nowhere() = 0;
     if (scenario == "hang") HangUntilStopped();
     if (scenario == "freeze") FreezeForAWhile();
+    if (scenario == "exhausted-heap") FailOnAnExhaustedHeap();
     if (scenario == "divide-by-zero") Log(std::to_string(Divide(0)));
     if (scenario == "illegal-instruction") __builtin_trap();
     if (scenario == "breakpoint") __asm__ volatile("int3");

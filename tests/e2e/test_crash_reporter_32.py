@@ -21,8 +21,17 @@ class CrashReporter32Test(every_way.CrashReporterTest):
     fatal_scenarios = [row for row in every_way.FATAL_SCENARIOS if row[0] in ("main-throw", "abort")]
     worker_scenarios = CPP_WORKER_SCENARIOS
     batch_scenarios = ("worker-eabort", "filtered", "throwing-handler", "hidden", "named-worker", "sync-pumping",
-                       "sync-blocked", "calibration", "loader-lock", "pause-threads")
+                       "sync-blocked", "calibration", "loader-lock", "pause-threads", "exhausted-heap")
     separate_runs = ("freeze",)
+
+    def test_an_exception_on_an_exhausted_heap_is_handled_and_the_program_goes_on(self):
+        exceptions = self.scenario_exceptions(self.batch, "exhausted-heap")
+        self.assertEqual(len(exceptions), 1, self.batch.lines)
+        self.assertEqual((exceptions[0]["class"], exceptions[0]["message"]),
+                         ("length_error", "failed on an exhausted heap."))
+        self.assertEqual(exceptions[0].actions, [every_way.CONTINUE] + every_way.SAVED)
+        self.assertIn("heap given back|was exhausted=1", self.batch.lines)
+        self.assertIn("thread ended|exitCode=ffffffff", self.batch.lines)
 
 
 if __name__ == "__main__":

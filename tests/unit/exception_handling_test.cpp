@@ -35,6 +35,10 @@ public:
         calls.push_back("show");
         return boxOffersChoice;
     }
+    AssistantOutcome RunAssistant(const BuiltAssistant& assistant, CrashException&, void*) override {
+        calls.push_back("assistant " + std::string(assistant.name.begin(), assistant.name.end()));
+        return assistantOutcome;
+    }
     void FinishHandling(CrashException& exc, bool wait) override {
         calls.push_back(wait ? "finish, waiting" : "finish");
         if (completeOnFinish) exc.ReportCompleted();
@@ -46,6 +50,7 @@ public:
     std::int64_t now = 13'000'000'000;
     bool mainThreadAnswers = true;
     bool boxOffersChoice = false;
+    AssistantOutcome assistantOutcome = AssistantOutcome::confirmed;
     // When the report becomes complete: while it is started, or while the handling finishes.
     bool completeOnStart = false, completeOnFinish = false;
     const HandlerLists* lists = nullptr;
@@ -156,6 +161,44 @@ TEST_F(ExceptionHandlingTest, ActionAndHiddenHandlersAndTheSynchronisationSelect
     log.lines.clear();
     EXPECT_TRUE(FireEvent(platform, lists, HandlerEvent::hidden, TExceptAction::eaSendBugReport, true, *exc));
     EXPECT_EQ(log.lines, (std::vector<std::string>{"hidden-a 0/0", "hidden-b 0/0"}));
+}
+
+TEST_F(ExceptionHandlingTest, SendSaveAndPrintWithAParentRunTheirAssistantThenTheirSecondAction) {
+    lists.Register(HandlerEvent::action, Procedure(1), Logging(log, "action"), TSyncType::stDontSync, {});
+    auto exc = Exception({u"Exception"});
+    int parent = 0;
+
+    EXPECT_FALSE(FireEvent(platform, lists, HandlerEvent::action, TExceptAction::eaSendBugReport, false, *exc, &parent));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"action 0/0", "action 0/3"}));
+    EXPECT_EQ(platform.calls, (std::vector<std::string>{"assistant SendAssistant"}));
+
+    log.lines.clear();
+    platform.calls.clear();
+    platform.assistantOutcome = AssistantOutcome::cancelled;
+    EXPECT_TRUE(FireEvent(platform, lists, HandlerEvent::action, TExceptAction::eaPrintBugReport, false, *exc, &parent))
+        << "a cancelled assistant counts as handled";
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"action 0/2"}));
+    EXPECT_EQ(platform.calls, (std::vector<std::string>{"assistant PrintAssistant"}));
+
+    log.lines.clear();
+    platform.calls.clear();
+    exc->SetSaveAssistant(u"");
+    FireEvent(platform, lists, HandlerEvent::action, TExceptAction::eaSaveBugReport, false, *exc, &parent);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"action 0/1", "action 0/4"})) << "no assistant set: no assistant";
+    EXPECT_TRUE(platform.calls.empty());
+
+    log.lines.clear();
+    FireEvent(platform, lists, HandlerEvent::action, TExceptAction::eaSendBugReport, false, *exc);
+    FireEvent(platform, lists, HandlerEvent::action, TExceptAction::eaContinueApplication, false, *exc, &parent);
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"action 0/0", "action 0/11"}))
+        << "without a parent window, and for other actions, nothing more happens";
+    EXPECT_TRUE(platform.calls.empty());
+
+    log.lines.clear();
+    lists.Register(HandlerEvent::action, Method(3), Logging(log, "handles", true), TSyncType::stDontSync, {});
+    EXPECT_TRUE(FireEvent(platform, lists, HandlerEvent::action, TExceptAction::eaSendBugReport, false, *exc, &parent));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"handles 0/0"})) << "a handled action runs no assistant";
+    EXPECT_TRUE(platform.calls.empty());
 }
 
 TEST_F(ExceptionHandlingTest, FrozenReportsNeverCallTheMainThread) {

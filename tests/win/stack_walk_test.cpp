@@ -131,13 +131,16 @@ TEST(StackWalkTest, FormatsAnAddressByItsSymbolOrAsUnknown) {
 
 std::uintptr_t expectedReturn = 0;
 
-__attribute__((noinline)) void NoteThrowHere(void* object) {
+// As the throw does: with the thrower's context captured just before, or without one.
+__attribute__((noinline)) void NoteThrowHere(void* object, bool withContext) {
     expectedReturn = reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
-    NoteThrownObject(object, &typeid(int));
+    CONTEXT context{};
+    RtlCaptureContext(&context);
+    NoteThrownObject(object, &typeid(int), withContext ? &context : nullptr);
 }
 
-__attribute__((noinline)) int ThrowingFunction(void* object) {
-    NoteThrowHere(object);
+__attribute__((noinline)) int ThrowingFunction(void* object, bool withContext) {
+    NoteThrowHere(object, withContext);
     return static_cast<int>(expectedReturn & 1);
 }
 
@@ -148,15 +151,23 @@ bool Holds(const std::vector<PreparedEntry>& entries, std::uintptr_t address, bo
 }
 
 TEST(StackWalkTest, AThrowRecordsThePreparedCallStack) {
-    int object = 0;
-    ThrowingFunction(&object);
-    const auto entries = DecodePreparedCallStack(PreparedCallStackOf(&object), sizeof(void*));
-    ASSERT_TRUE(entries);
-    // The return address into the throwing function sits in a slot the chain (or the unwind
-    // information) names.
-    EXPECT_TRUE(Holds(*entries, expectedReturn, true));
-    ForgetThrownObject(&object);
-    EXPECT_EQ(PreparedCallStackOf(&object), "");
+    for (bool withContext : {false, true}) {
+        SCOPED_TRACE(withContext ? "with the thrower's context" : "without a context");
+        int object = 0;
+        ThrowingFunction(&object, withContext);
+        const std::uintptr_t returnOfTheThrow = expectedReturn;
+        // Later throws reuse the copy's memory only once the object is gone.
+        int other = 0;
+        ThrowingFunction(&other, withContext);
+        const auto entries = DecodePreparedCallStack(PreparedCallStackOf(&object), sizeof(void*));
+        ASSERT_TRUE(entries);
+        // The return address into the throwing function sits in a slot the chain (or the unwind
+        // information, read from the copy) names.
+        EXPECT_TRUE(Holds(*entries, returnOfTheThrow, true));
+        ForgetThrownObject(&object);
+        ForgetThrownObject(&other);
+        EXPECT_EQ(PreparedCallStackOf(&object), "");
+    }
 }
 
 __attribute__((noinline)) std::string PrepareHere(bool stopAtReturn) {

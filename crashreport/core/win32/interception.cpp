@@ -298,9 +298,9 @@ void __real___cxa_end_catch();
 [[noreturn]] void __real___cxa_pure_virtual();
 
 [[noreturn]] void __wrap___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*)) {
-    NoteThrownObject(object, type);
     CONTEXT context{};
     RtlCaptureContext(&context);
+    NoteThrownObject(object, type, &context);
     RecordRaise(object, type, reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)), nullptr, &context);
     __real___cxa_throw(object, type, destroy);
 }

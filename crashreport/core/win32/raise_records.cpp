@@ -98,19 +98,19 @@ void ClearLastException() {
 namespace {
 
 // Copied outside the table's lock; the call stack is prepared from it only for a report.
-__attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotAtThrow() {
+__attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotAtThrow(const CONTEXT* thrower) {
     ThreadExceptState& state = CurrentExceptState();
     if (state.preparingCallStack) return nullptr;
     state.preparingCallStack = true;
-    std::shared_ptr<const StackSnapshot> stack =
-        SnapshotOwnStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)));
+    state.lastSnapshot = SnapshotOwnStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)),
+                                          std::move(state.lastSnapshot), thrower);
     state.preparingCallStack = false;
-    return stack;
+    return state.lastSnapshot;
 }
 
 }  // namespace
 
-void NoteThrownObject(void* object, const std::type_info* type) {
+void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower) {
     try {
         {
             std::lock_guard guard(Thrown().lock);
@@ -120,7 +120,7 @@ void NoteThrownObject(void* object, const std::type_info* type) {
                 return;
             }
         }
-        std::shared_ptr<const StackSnapshot> stack = SnapshotAtThrow();
+        std::shared_ptr<const StackSnapshot> stack = SnapshotAtThrow(thrower);
         std::lock_guard guard(Thrown().lock);
         Thrown().objects[object] = {type, false, std::move(stack)};
     } catch (...) {

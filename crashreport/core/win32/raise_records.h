@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "crashreport/core/crash_exception.h"
 
 namespace brevant::crashreport {
+
+struct StackSnapshot;
 
 struct ThreadExceptState {
     void* lastObject = nullptr;
@@ -23,6 +26,7 @@ struct ThreadExceptState {
     std::vector<InnerExceptionInfo> inner;  // newest first
     bool busy = false;
     bool preparingCallStack = false;  // a throw while the call stack is prepared is not prepared again
+    std::shared_ptr<StackSnapshot> lastSnapshot;  // filled again by the next throw once its object is gone
 };
 
 // The calling thread's record.
@@ -37,7 +41,8 @@ void ClearLastException();
 // The C++ objects in flight and their types, kept from the throw until the object is freed.
 // The first note of an object (its throw) also records the prepared call stack of the
 // calling thread as it is at that moment.
-void NoteThrownObject(void* object, const std::type_info* type);
+// thrower: the context of the throwing code, captured by the caller, when it has one.
+void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower = nullptr);
 void ForgetThrownObject(void* object);
 const std::type_info* ThrownObjectType(const void* object);
 // The prepared call stack recorded when the object was thrown; empty when none.

@@ -67,6 +67,11 @@ public:
     // The exception box will present the exception here. Until it exists nothing is shown, so
     // the decision is the automatic one, as for a box that shows nothing.
     bool Show(CrashException&) override { return false; }
+    // Until the dialog toolkit exists an assistant shows nothing and counts as confirmed, so
+    // that sending, saving and printing go on as without one.
+    AssistantOutcome RunAssistant(const BuiltAssistant&, CrashException&, void*) override {
+        return AssistantOutcome::confirmed;
+    }
     // The report is saved once, whatever the decision; a mail being sent may be waited for.
     void FinishHandling(CrashException& exc, bool waitForSend) override {
         if (exc.CriticalBugReportCallbackExists() ||

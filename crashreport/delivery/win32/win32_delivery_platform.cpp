@@ -42,8 +42,9 @@ public:
     }
     void CopyToClipboard(const std::u16string& text) override { PutOnClipboard(text); }
     void RestoreArrowCursor() override { Gui().SetCursor(Gui().LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */)); }
-    bool FireAction(TExceptAction action, CrashException& exc, void*) override {
-        return FireEvent(ProcessHandlingPlatform(), ProcessHandlerLists(), HandlerEvent::action, action, false, exc);
+    bool FireAction(TExceptAction action, CrashException& exc, void* parentWindow) override {
+        return FireEvent(ProcessHandlingPlatform(), ProcessHandlerLists(), HandlerEvent::action, action, false, exc,
+                         parentWindow);
     }
 };
 

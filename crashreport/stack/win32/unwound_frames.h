@@ -12,4 +12,8 @@ namespace brevant::crashreport {
 
 std::vector<std::uintptr_t> UnwoundReturnSlots(const CONTEXT& context, std::uintptr_t bottom, std::uintptr_t top);
 
+// The same over a copy of the stack taken earlier: the stack from the context's stack pointer
+// up to top, now at copy. Slots are given in the stack's own addresses.
+std::vector<std::uintptr_t> UnwoundReturnSlotsOfCopy(const CONTEXT& context, std::uintptr_t top, const void* copy);
+
 }  // namespace brevant::crashreport

@@ -35,8 +35,14 @@ ProcessWalker& Walker() {
 
 // The end of the committed stack region holding the caller's stack pointer: the stack base.
 std::uintptr_t CurrentStackBase() {
-    MEMORY_BASIC_INFORMATION region{};
+    // The thread's own record knows its stack (and is kept right when fibres switch); a query
+    // of the memory is the fall-back, as every throw asks this.
     const int here = 0;
+    const auto* tib = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
+    const auto at = reinterpret_cast<std::uintptr_t>(&here);
+    const auto base = reinterpret_cast<std::uintptr_t>(tib->StackBase);
+    if (at >= reinterpret_cast<std::uintptr_t>(tib->StackLimit) && at < base) return base;
+    MEMORY_BASIC_INFORMATION region{};
     if (VirtualQuery(&here, &region, sizeof(region)) != sizeof(region)) return 0;
     return reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
 }
@@ -138,25 +144,40 @@ __attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, st
 
 struct StackSnapshot {
     PrepareRequest request;
-    std::string bytes;  // the stack from request.bottom up to request.top
+    CONTEXT context;    // where the copy starts: its stack pointer is the copy's first byte
+    std::string bytes;  // the stack from the context's stack pointer up to request.top
 };
 
-__attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotOwnStack(std::uintptr_t framePointer) {
+// Taken at every throw, so it only copies: the unwinding that finds the certain slots is done
+// on the copy once a report wants the stack.
+__attribute__((noinline)) std::shared_ptr<StackSnapshot> SnapshotOwnStack(std::uintptr_t framePointer,
+                                                                         std::shared_ptr<StackSnapshot> spare,
+                                                                         const void* capturedContext) {
     try {
-        CONTEXT here{};
-        RtlCaptureContext(&here);
-        auto snapshot = std::make_shared<StackSnapshot>();
+        const auto* captured = static_cast<const CONTEXT*>(capturedContext);
+        auto snapshot = spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<StackSnapshot>();
+        snapshot->request = PrepareRequest{};
+        CONTEXT& here = snapshot->context;
+        if (captured) {
+            here = *captured;
+        } else {
+            here = CONTEXT{};
+            RtlCaptureContext(&here);
+        }
         PrepareRequest& prepare = snapshot->request;
         prepare.top = CurrentStackBase();
         prepare.pointerSize = sizeof(void*);
+        const std::uintptr_t low = StackPointerOf(here);
+#ifdef _WIN64
         prepare.framePointer = framePointer;
-        std::vector<std::uintptr_t> slots = AnchorSlots(&here, 0, prepare.top);
-        prepare.bottom = OwnFrameEnd(here, slots, __builtin_frame_address(0));
-        for (std::uintptr_t slot : slots)
-            if (slot >= prepare.bottom) prepare.unwoundSlots.insert(slot);
-        if (prepare.bottom >= prepare.top) return nullptr;
-        snapshot->bytes.assign(reinterpret_cast<const char*>(static_cast<std::uintptr_t>(prepare.bottom)),
-                               static_cast<std::size_t>(prepare.top - prepare.bottom));
+        prepare.bottom = low;
+#else
+        // 32-bit code: the own stack starts at the frame where its chain starts.
+        prepare.framePointer = captured ? captured->Ebp : framePointer;
+        prepare.bottom = captured ? captured->Ebp : reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+#endif
+        if (low >= prepare.top || prepare.bottom >= prepare.top) return nullptr;
+        snapshot->bytes.assign(reinterpret_cast<const char*>(low), static_cast<std::size_t>(prepare.top - low));
         return snapshot;
     } catch (...) {
         return nullptr;
@@ -166,9 +187,18 @@ __attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotOwnStack(
 std::string PrepareCallStack(const StackSnapshot& snapshot) {
     try {
         PrepareRequest prepare = snapshot.request;
+        const std::uintptr_t low = StackPointerOf(snapshot.context);
+        if (sizeof(void*) == 8) {
+            // As at the throw: the own stack starts at the snapshot function's return.
+            const std::vector<std::uintptr_t> slots =
+                UnwoundReturnSlotsOfCopy(snapshot.context, prepare.top, snapshot.bytes.data());
+            prepare.bottom = slots.empty() ? low : slots.front();
+            for (std::uintptr_t slot : slots)
+                if (slot >= prepare.bottom) prepare.unwoundSlots.insert(slot);
+        }
         const ProcessEnvironment imageCode(true);
         prepare.codeReader = &imageCode;
-        const x86::BufferMemoryReader stack(prepare.bottom, reinterpret_cast<const std::uint8_t*>(snapshot.bytes.data()),
+        const x86::BufferMemoryReader stack(low, reinterpret_cast<const std::uint8_t*>(snapshot.bytes.data()),
                                             snapshot.bytes.size());
         return PrepareCallStack(stack, prepare);
     } catch (...) {

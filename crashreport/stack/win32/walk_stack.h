@@ -24,9 +24,12 @@ std::string PrepareCallStack(std::uintptr_t bottom, std::uintptr_t top, std::uin
 
 // The calling thread's stack as a throw leaves it, copied: the call stack is prepared from it
 // later, when (if ever) the exception is reported, so that a throw costs a copy, not a walk.
-// Null when the stack cannot be copied.
+// Null when the stack cannot be copied. A spare snapshot that nobody else holds any more is
+// filled again instead of a new one. With a context of the calling thread captured just
+// before (a CONTEXT, by a caller further up), the copy starts where that context stands.
 struct StackSnapshot;
-std::shared_ptr<const StackSnapshot> SnapshotOwnStack(std::uintptr_t framePointer);
+std::shared_ptr<StackSnapshot> SnapshotOwnStack(std::uintptr_t framePointer, std::shared_ptr<StackSnapshot> spare,
+                                                const void* capturedContext = nullptr);
 // The prepared call stack of the snapshot, as PrepareCallStack would have made it then.
 std::string PrepareCallStack(const StackSnapshot& snapshot);
 
