@@ -158,7 +158,9 @@ __attribute__((noinline)) std::shared_ptr<StackSnapshot> SnapshotOwnStack(std::u
         auto snapshot = spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<StackSnapshot>();
         snapshot->request = PrepareRequest{};
         CONTEXT& here = snapshot->context;
-        if (captured) {
+        // 32-bit code walks its frame-pointer chain from this function's own frame, so it
+        // takes its own context; 64-bit code unwinds from the thrower's.
+        if (captured && sizeof(void*) == 8) {
             here = *captured;
         } else {
             here = CONTEXT{};
@@ -172,9 +174,10 @@ __attribute__((noinline)) std::shared_ptr<StackSnapshot> SnapshotOwnStack(std::u
         prepare.framePointer = framePointer;
         prepare.bottom = low;
 #else
-        // 32-bit code: the own stack starts at the frame where its chain starts.
-        prepare.framePointer = captured ? captured->Ebp : framePointer;
-        prepare.bottom = captured ? captured->Ebp : reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
+        // 32-bit code: the own stack starts at this function's frame, where its chain starts.
+        (void)captured;
+        prepare.framePointer = framePointer;
+        prepare.bottom = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
 #endif
         if (low >= prepare.top || prepare.bottom >= prepare.top) return nullptr;
         snapshot->bytes.assign(reinterpret_cast<const char*>(low), static_cast<std::size_t>(prepare.top - low));
