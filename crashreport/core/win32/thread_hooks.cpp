@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 
 #include "base/win32/wide_text.h"
@@ -13,6 +14,7 @@
 #include "crashreport/core/win32/interception.h"
 #include "crashreport/core/win32/process_memory_reader.h"
 #include "crashreport/core/win32/thread_registry.h"
+#include "symbols/win32/module_symbols.h"
 
 namespace brevant::crashreport {
 
@@ -60,13 +62,6 @@ ThreadStart* NewStart(LPTHREAD_START_ROUTINE procedure, void* parameter) {
     return start;
 }
 
-bool InsideModule(const void* address, HMODULE module) {
-    HMODULE holder = nullptr;
-    return module && GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                        static_cast<LPCWSTR>(address), &holder) &&
-           holder == module;
-}
-
 // The code that asked for the thread: the first return address, above the hook that calls
 // this, outside the system's thread-creation layers and the C runtime's thread starts.
 [[gnu::noinline]] const void* CreatorAddress() {
@@ -75,9 +70,8 @@ bool InsideModule(const void* address, HMODULE module) {
     void* frames[12] = {};
     const USHORT count = RtlCaptureStackBackTrace(2, 12, frames, nullptr);
     for (USHORT i = 0; i < count; ++i) {
-        bool inLayer = false;
-        for (HMODULE layer : layers) inLayer = inLayer || InsideModule(frames[i], layer);
-        if (!inLayer) return frames[i];
+        const void* module = symbols::ModuleOfAddress(reinterpret_cast<std::uintptr_t>(frames[i]));
+        if (!module || std::find(std::begin(layers), std::end(layers), module) == std::end(layers)) return frames[i];
     }
     return count > 0 ? frames[count - 1] : nullptr;
 }
@@ -175,11 +169,6 @@ bool RedirectCallInsideCreateThread() {
            tryRoutine(originalCreateRemoteThread, reinterpret_cast<const void*>(&CreateRemoteThreadHook));
 }
 
-void RedirectImportsOf(const void* original, const void* hook, bool install) {
-    if (install) RedirectImportsEverywhere(original, hook);
-    else RedirectImportsEverywhere(hook, original);
-}
-
 }  // namespace
 
 void InstallThreadHooks() {
@@ -192,26 +181,20 @@ void InstallThreadHooks() {
     if (RedirectCallInsideCreateThread()) {
         installedKind = ThreadCreationHook::callInsideCreateThread;
     } else {
-        RedirectImportsOf(reinterpret_cast<const void*>(originalCreateThread),
-                          reinterpret_cast<const void*>(&CreateThreadHook), true);
+        SetImportRedirection(originalCreateThread, &CreateThreadHook, true);
         installedKind = ThreadCreationHook::createThreadImports;
     }
-    RedirectImportsOf(reinterpret_cast<const void*>(originalQueueUserWorkItem),
-                      reinterpret_cast<const void*>(&QueueUserWorkItemHook), true);
-    RedirectImportsOf(reinterpret_cast<const void*>(originalSetThreadDescription),
-                      reinterpret_cast<const void*>(&SetThreadDescriptionHook), true);
+    SetImportRedirection(originalQueueUserWorkItem, &QueueUserWorkItemHook, true);
+    SetImportRedirection(originalSetThreadDescription, &SetThreadDescriptionHook, true);
 }
 
 // The call-site patch is a code patch: it is undone with the others.
 void RemoveThreadHooks() {
     if (!originalCreateThread) return;
     if (installedKind == ThreadCreationHook::createThreadImports)
-        RedirectImportsOf(reinterpret_cast<const void*>(originalCreateThread),
-                          reinterpret_cast<const void*>(&CreateThreadHook), false);
-    RedirectImportsOf(reinterpret_cast<const void*>(originalQueueUserWorkItem),
-                      reinterpret_cast<const void*>(&QueueUserWorkItemHook), false);
-    RedirectImportsOf(reinterpret_cast<const void*>(originalSetThreadDescription),
-                      reinterpret_cast<const void*>(&SetThreadDescriptionHook), false);
+        SetImportRedirection(originalCreateThread, &CreateThreadHook, false);
+    SetImportRedirection(originalQueueUserWorkItem, &QueueUserWorkItemHook, false);
+    SetImportRedirection(originalSetThreadDescription, &SetThreadDescriptionHook, false);
     originalCreateThread = nullptr;
     installedKind = ThreadCreationHook::none;
 }

@@ -58,18 +58,11 @@ BOOL WINAPI PeekMessageWHook(LPMSG message, HWND window, UINT first, UINT last, 
     return State().original.peekW(message, window, first, last, remove);
 }
 
-template <typename Function>
-void Redirect(Function original, Function hook, bool install) {
-    if (!original) return;
-    if (install) RedirectImportsEverywhere(reinterpret_cast<const void*>(original), reinterpret_cast<const void*>(hook));
-    else RedirectImportsEverywhere(reinterpret_cast<const void*>(hook), reinterpret_cast<const void*>(original));
-}
-
 void RedirectMessageFunctions(const MessageFunctions& original, bool install) {
-    Redirect(original.getA, &GetMessageAHook, install);
-    Redirect(original.getW, &GetMessageWHook, install);
-    Redirect(original.peekA, &PeekMessageAHook, install);
-    Redirect(original.peekW, &PeekMessageWHook, install);
+    SetImportRedirection(original.getA, &GetMessageAHook, install);
+    SetImportRedirection(original.getW, &GetMessageWHook, install);
+    SetImportRedirection(original.peekA, &PeekMessageAHook, install);
+    SetImportRedirection(original.peekW, &PeekMessageWHook, install);
 }
 
 // On the first pause of the process: the lock, the events and the pause points.
