@@ -95,11 +95,6 @@ tier_bench() {
     echo "$ran passed, 0 failed$([ "$not_run" -eq 0 ] || echo ", $not_run skipped")"
 }
 
-# Whether 32-bit x86 programs go through qemu user emulation here.
-emulated_i386() {
-    grep -qs "^enabled" /proc/sys/fs/binfmt_misc/qemu-i386
-}
-
 # Why a tier cannot run here, or nothing when it can.
 skip_reason() {
     case $1 in
@@ -108,10 +103,6 @@ skip_reason() {
                 echo "32-bit Wine is not installed (wine32:i386 could not be installed; the set-up said why)"
             elif ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
                 echo "32-bit programs cannot run here (no binfmt registration for qemu-i386)"
-            elif emulated_i386; then
-                # Known defect: under the emulation, suspending another thread to read its
-                # state never returns, so every report of a C++ exception hangs.
-                echo "32-bit programs run only under qemu user emulation here, where reading another thread's state hangs"
             fi ;;
     esac
 }

@@ -55,7 +55,9 @@ public:
     // The crash reporter's own anti-freeze and exception-handling threads.
     virtual std::vector<std::uint32_t> ReporterThreadIds() = 0;
     virtual ThreadIdentity DescribeThread(std::uint32_t threadId, bool includeInternal) = 0;
-    virtual std::optional<ThreadState> ReadThreadState(std::uint32_t threadId) = 0;
+    // A thread whose stack pointer is known (the crashed thread, waiting for its handling) is
+    // not stopped: stopping a thread that waits for us only risks a hang.
+    virtual std::optional<ThreadState> ReadThreadState(std::uint32_t threadId, std::uintptr_t knownStackPointer) = 0;
     virtual std::optional<ContextPointers> PointersOf(const std::vector<std::uint8_t>& context) = 0;
     // The end of the memory region holding the address; 0 when it cannot be queried.
     virtual std::uintptr_t RegionEnd(std::uintptr_t address) = 0;

@@ -62,7 +62,11 @@ void ThreadBlocks::AddBlock(std::uint32_t threadId, bool includeInternal, const 
     if (start.innerLevel > 0) title += u", inner exception level " + DecimalText(start.innerLevel);
     title += u":";
     try {
-        const std::optional<ThreadState> state = platform_.ReadThreadState(threadId);
+        std::optional<ContextPointers> pointers;
+        if (start.exceptThread && start.context && !start.context->empty())
+            pointers = platform_.PointersOf(*start.context);
+        const std::uintptr_t knownStackPointer = pointers ? pointers->stackPointer : start.stackPointer;
+        const std::optional<ThreadState> state = platform_.ReadThreadState(threadId, knownStackPointer);
         if (!state) {
             sections.push_back({title, FallbackText(start)});
             return;
@@ -81,8 +85,6 @@ void ThreadBlocks::AddBlock(std::uint32_t threadId, bool includeInternal, const 
         record.stackTop = state->stackTop;
         record.ebp = state->framePointer;
         if (start.exceptThread) {
-            std::optional<ContextPointers> pointers;
-            if (start.context && !start.context->empty()) pointers = platform_.PointersOf(*start.context);
             if (pointers) {
                 record.stackBottom = pointers->stackPointer;
                 record.ebp = pointers->framePointer;
@@ -130,12 +132,12 @@ ThreadReport ThreadBlocks::GetThreadReport(std::size_t index, const std::vector<
     ThreadReport report;
     TThreadStack& record = records_[index];
     try {
-        if (const std::optional<ThreadState> state = platform_.ReadThreadState(record.tid)) {
-            if (!record.exceptThread) {
+        if (!record.exceptThread) {
+            if (const std::optional<ThreadState> state = platform_.ReadThreadState(record.tid, 0)) {
                 record.stackBottom = state->stackBottom;
                 record.ebp = state->framePointer;
+                record.stackTop = state->stackTop;
             }
-            record.stackTop = state->stackTop;
         }
         std::optional<ContextPointers> pointers;
         if (context && !context->empty()) pointers = platform_.PointersOf(*context);

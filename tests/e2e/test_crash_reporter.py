@@ -91,14 +91,16 @@ class CrashReporterTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.prefix.stop()
 
-    def scenario_exceptions(self, run, scenario):
-        """The exceptions handled between a scenario's start and its end."""
+    def scenario_lines(self, run, scenario):
+        """The lines between a scenario's start and its end."""
         if run is self.batch and scenario not in self.batch_scenarios and \
                 scenario not in [row[0] for row in self.worker_scenarios]:
             self.skipTest(f"{scenario} runs in the 64-bit variant only")
-        start = run.lines.index(f"scenario {scenario}")
-        end = run.lines.index(f"scenario done {scenario}")
-        return parse_log(run.lines[start:end])[0]
+        return run.lines[run.lines.index(f"scenario {scenario}"):run.lines.index(f"scenario done {scenario}")]
+
+    def scenario_exceptions(self, run, scenario):
+        """The exceptions handled between a scenario's start and its end."""
+        return parse_log(self.scenario_lines(run, scenario))[0]
 
     def assert_handled_once(self, handled, cls, message, source, can_continue):
         self.assertEqual(handled["class"], cls)
@@ -156,9 +158,7 @@ class CrashReporterTest(unittest.TestCase):
         self.assertIn("thread ended|exitCode=ffffffff", run.lines[index:index + 12])
 
     def test_paused_threads_stop_at_their_message_calls_and_go_on_afterwards(self):
-        run = self.batch
-        index = run.lines.index("scenario pause-threads")
-        lines = run.lines[index:run.lines.index("scenario done pause-threads")]
+        lines = self.scenario_lines(self.batch, "pause-threads")
         self.assertIn("creator in host=1", lines)
         self.assertIn("while handled|pumping moved=0|busy moved=1", lines,
                       "the thread that pumps messages stands still, the one that never does runs on")

@@ -42,7 +42,8 @@ public:
         if (id == kWorker) identity.creatorAddress = 0xC0DE, identity.creatorThreadId = kMain;
         return identity;
     }
-    std::optional<ThreadState> ReadThreadState(std::uint32_t id) override {
+    std::optional<ThreadState> ReadThreadState(std::uint32_t id, std::uintptr_t knownStackPointer) override {
+        knownStackPointers[id] = knownStackPointer;
         if (unreadable.count(id)) return std::nullopt;
         ThreadState state{0x1000 * id, 0x1000 * id + 0x800, 0, 0x1000 * id + 0x10, 0, false};
         if (id == kWorker) state.priority = 2, state.suspended = true;
@@ -82,6 +83,7 @@ public:
     std::unique_ptr<BackgroundWork> StartCompletionThread(std::function<void()>) override { return nullptr; }
 
     std::set<std::uint32_t> unreadable;
+    std::map<std::uint32_t, std::uintptr_t> knownStackPointers;  // the last read of each thread
     std::vector<WalkRequest> walks;
     std::pair<std::uintptr_t, std::uintptr_t> disassembled;
 };
@@ -162,6 +164,10 @@ TEST_F(BugReportTest, CompletionReplacesEveryPlaceholderAndSetsTheCrcValues) {
     EXPECT_TRUE(process.walks[0].exceptThread);
     EXPECT_TRUE(process.walks[0].extException);
     EXPECT_EQ(process.walks[2].creatorAddr, 0xC0DEu);
+    // It waits for its handling, so it is read with that stack pointer and never stopped; the others are.
+    EXPECT_EQ(process.knownStackPointers[kCrashed], 0x100u);
+    EXPECT_EQ(process.knownStackPointers[kMain], 0u);
+    EXPECT_EQ(process.knownStackPointers[kWorker], 0u);
 
     const std::uint32_t value0 = 0x401000, value1 = 0x401001;
     // Only the worker has lines (the scripted main thread has none), so only it extends value 2.

@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <cpuid.h>
+
 #include <atomic>
+#include <cstring>
 #include <memory>
 
 #include "crashreport/core/bug_report.h"
@@ -72,36 +75,70 @@ private:
     CONTEXT* context_;
 };
 
-std::optional<ThreadState> ReadState(DWORD threadId) {
-    const bool self = threadId == GetCurrentThreadId();
-    HANDLE thread = nullptr;
-    if (self) {
+HANDLE OpenForReading(DWORD threadId) {
+    if (threadId == GetCurrentThreadId()) {
+        HANDLE thread = nullptr;
         DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread, 0, FALSE,
                         DUPLICATE_SAME_ACCESS);
-    } else {
-        thread = OpenThreadById(threadId, THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION | THREAD_SUSPEND_RESUME);
-        if (!thread) thread = OpenThreadById(threadId, THREAD_GET_CONTEXT);
+        return thread;
     }
+    HANDLE thread = OpenThreadById(threadId, THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION | THREAD_SUSPEND_RESUME);
+    return thread ? thread : OpenThreadById(threadId, THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION);
+}
+
+bool CaptureRegisters(HANDLE thread, ThreadState& state) {
+    PageContext context;
+    if (!context.get()) return false;
+    context.get()->ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER | CONTEXT_SEGMENTS;
+    if (!GetThreadContext(thread, context.get())) return false;
+    const ContextPointers pointers = PointersOfContext(*context.get());
+    state.stackBottom = pointers.stackPointer;
+    state.instructionPointer = pointers.instructionPointer;
+    state.framePointer = pointers.framePointer;
+    return true;
+}
+
+// Under Wine on a processor that software emulates (qemu's user-mode emulation, whose CPUID
+// names the hypervisor "TCGTCGTCGTCG"), a thread that waits in the system never takes the
+// signal that stops it: GetThreadContext then waits for good, and the late signal later loses
+// the thread's own wake-up. There another thread's registers are not read at all.
+bool StoppingThreadsIsSafe() {
+    static const bool safe = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return true;
+        unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+        if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || (ecx & (1u << 31)) == 0) return true;
+        __cpuid(0x40000000, eax, ebx, ecx, edx);
+        char vendor[12];
+        memcpy(vendor, &ebx, 4);
+        memcpy(vendor + 4, &ecx, 4);
+        memcpy(vendor + 8, &edx, 4);
+        return memcmp(vendor, "TCGTCGTCGTCG", sizeof(vendor)) != 0;
+    }();
+    return safe;
+}
+
+// Another thread's registers are read while it stands still for a moment.
+bool ReadStoppedRegisters(HANDLE thread, ThreadState& state) {
+    if (!StoppingThreadsIsSafe()) return false;
+    const DWORD previous = SuspendThread(thread);
+    const bool read = CaptureRegisters(thread, state);
+    if (previous != static_cast<DWORD>(-1)) {
+        ResumeThread(thread);
+        state.suspended = previous > 0;
+    }
+    return read;
+}
+
+std::optional<ThreadState> ReadState(DWORD threadId, std::uintptr_t knownStackPointer) {
+    const bool self = threadId == GetCurrentThreadId();
+    HANDLE thread = OpenForReading(threadId);
     if (!thread) return std::nullopt;
     ThreadState state;
-    PageContext context;
-    bool read = false;
-    if (context.get()) {
-        context.get()->ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER | CONTEXT_SEGMENTS;
-        // A running thread's registers are read while it stands still for a moment.
-        const DWORD previous = self ? 0 : SuspendThread(thread);
-        read = GetThreadContext(thread, context.get()) != FALSE;
-        if (!self && previous != static_cast<DWORD>(-1)) {
-            ResumeThread(thread);
-            state.suspended = previous > 0;
-        }
-    }
+    state.stackBottom = knownStackPointer;
+    const bool read = knownStackPointer != 0 || (self ? CaptureRegisters(thread, state) : ReadStoppedRegisters(thread, state));
     if (read) {
-        const ContextPointers pointers = PointersOfContext(*context.get());
-        state.stackBottom = pointers.stackPointer;
-        state.stackTop = EndOfRegion(pointers.stackPointer);
-        state.instructionPointer = pointers.instructionPointer;
-        state.framePointer = pointers.framePointer;
+        state.stackTop = EndOfRegion(state.stackBottom);
         const int priority = GetThreadPriority(thread);
         state.priority = priority == THREAD_PRIORITY_ERROR_RETURN ? 0 : priority;
     }
@@ -161,7 +198,9 @@ public:
         return {description.text, reinterpret_cast<std::uintptr_t>(description.creatorAddress),
                 description.creatorThreadId};
     }
-    std::optional<ThreadState> ReadThreadState(std::uint32_t threadId) override { return ReadState(threadId); }
+    std::optional<ThreadState> ReadThreadState(std::uint32_t threadId, std::uintptr_t knownStackPointer) override {
+        return ReadState(threadId, knownStackPointer);
+    }
     std::optional<ContextPointers> PointersOf(const std::vector<std::uint8_t>& bytes) override {
         const auto context = ContextOf(bytes);
         if (!context) return std::nullopt;
