@@ -485,7 +485,9 @@ void FailOnAnExhaustedHeap() {
     HANDLE worker = CreateThread(nullptr, 0, ThrowWhenHeapExhausted, nullptr, 0, nullptr);
     std::vector<void*> blocks;
     blocks.reserve(1 << 20);
-    for (std::size_t size = std::size_t{64} << 20; size >= 16; size /= 2) {
+    // Each size that fails costs a search of the whole address space (slow under emulation),
+    // so the sizes fall by 16 at a time; the next size fills what the failed one left.
+    for (std::size_t size = std::size_t{256} << 20; size >= 16; size /= 16) {
         while (blocks.size() < blocks.capacity()) {
             void* block = std::malloc(size);
             if (!block) break;

@@ -136,7 +136,8 @@ std::optional<ThreadState> ReadState(DWORD threadId, std::uintptr_t knownStackPo
     if (!thread) return std::nullopt;
     ThreadState state;
     state.stackBottom = knownStackPointer;
-    const bool read = knownStackPointer != 0 || (self ? CaptureRegisters(thread, state) : ReadStoppedRegisters(thread, state));
+    const bool read =
+        knownStackPointer != 0 || (self ? CaptureRegisters(thread, state) : ReadStoppedRegisters(thread, state));
     if (read) {
         state.stackTop = EndOfRegion(state.stackBottom);
         const int priority = GetThreadPriority(thread);

@@ -88,7 +88,16 @@ private:
 
 class RunningSystem : public ProcessFacts {
 public:
+    // The system's record of the image comes first: it needs the least access and also
+    // answers where reading the other process's module list does not (a 32-bit process
+    // asking under WoW64).
     std::optional<std::u16string> MainModuleFileName(std::uint32_t processId) const override {
+        if (const OpenedProcess process(processId, PROCESS_QUERY_LIMITED_INFORMATION); process.Handle() != nullptr) {
+            wchar_t name[MAX_PATH];
+            DWORD length = MAX_PATH;
+            if (QueryFullProcessImageNameW(process.Handle(), 0, name, &length) && length > 0)
+                return FromWide(std::wstring_view(name, length));
+        }
         const GetModuleFileNameExFunction moduleFileName = GetModuleFileNameExEntry();
         if (moduleFileName == nullptr) return std::nullopt;
         const OpenedProcess process(processId, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ);
