@@ -151,11 +151,10 @@ class CrashReporterTest(unittest.TestCase):
         self.assertIn(f"key delivered|message={char}|key={ord('c')}", lines, "a key it declined goes on as usual")
 
     def test_threads_made_through_an_address_taken_at_run_time_are_caught_inside_create_thread(self):
-        run = self.batch
-        index = run.lines.index("scenario run-time-create-thread")
-        self.assertEqual(run.lines[index + 1], "thread hook=call inside CreateThread")
-        self.assertEqual(run.lines[index + 2], "creator in host=1", "the creator is the program, not the system")
-        self.assertIn("thread ended|exitCode=ffffffff", run.lines[index:index + 12])
+        lines = self.scenario_lines(self.batch, "run-time-create-thread")
+        self.assertEqual(lines[1], "thread hook=call inside CreateThread")
+        self.assertEqual(lines[2], "creator in host=1", "the creator is the program, not the system")
+        self.assertIn("thread ended|exitCode=ffffffff", lines)
 
     def test_paused_threads_stop_at_their_message_calls_and_go_on_afterwards(self):
         lines = self.scenario_lines(self.batch, "pause-threads")

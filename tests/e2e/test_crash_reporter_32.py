@@ -10,7 +10,10 @@ faults, abnormal termination, restart and pausing. Holding threads at their mess
 stalls the emulated process (threads stop taking their wake-ups) or brings it down at the
 first pause, which the 64-bit run does not show. Filling the whole 32-bit address space for the
 exhausted heap takes many minutes under the emulation, so that case runs only where 32-bit
-programs run on the processor itself."""
+programs run on the processor itself. And Wine's 32-bit CreateThread makes no call to
+CreateRemoteThreadEx that could be bent (it reaches the system through an import slot), so the
+imports of CreateThread are redirected instead and a thread made through an address taken at
+run time is not run inside the crash reporter's frame there."""
 
 import unittest
 from pathlib import Path
@@ -22,7 +25,7 @@ EMULATED = Path("/proc/sys/fs/binfmt_misc/qemu-i386").is_file() and \
     Path("/proc/sys/fs/binfmt_misc/qemu-i386").read_text().startswith("enabled")
 
 CPP_WORKER_SCENARIOS = [row for row in every_way.WORKER_SCENARIOS
-                        if row[0] in ("worker-throw", "beginthreadex", "std-thread", "run-time-create-thread")]
+                        if row[0] in ("worker-throw", "beginthreadex", "std-thread")]
 
 
 class CrashReporter32Test(every_way.CrashReporterTest):

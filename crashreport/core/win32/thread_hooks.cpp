@@ -154,9 +154,14 @@ std::uint64_t AddressOf(const void* routine) {
 
 // Bends the call that CreateThread makes to the routine doing the work, so that threads
 // created from modules loaded later, or through an address taken at run time, are caught too.
+// The search starts at the system library's own CreateThread: kernel32's entry may reach it
+// through a resolving stub that cannot be followed (Wine's 32-bit kernel32 does).
 bool RedirectCallInsideCreateThread() {
     const ProcessMemoryReader memory;
-    const std::uint64_t createThread = FollowJumpThunks(memory, AddressOf(reinterpret_cast<const void*>(originalCreateThread)), kOwnCodeMode);
+    const auto systemCreateThread = SystemEntry<CreateThreadFunction>("CreateThread");
+    if (!systemCreateThread) return false;
+    const std::uint64_t createThread =
+        FollowJumpThunks(memory, AddressOf(reinterpret_cast<const void*>(systemCreateThread)), kOwnCodeMode);
     const auto tryRoutine = [&](auto original, const void* hook) {
         if (!original) return false;
         const std::uint64_t sought[] = {AddressOf(reinterpret_cast<const void*>(original)),
