@@ -52,7 +52,8 @@ struct Square : Shape {
 
 namespace {
 
-std::string logPath;
+// Never destroyed: a handler may still log while the process ends.
+std::string& logPath = *new std::string;
 std::mutex logLock;
 DWORD mainThreadId = 0;
 std::atomic<int> handling{0};
