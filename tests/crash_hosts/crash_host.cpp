@@ -473,32 +473,42 @@ void FailWhileKeysArrive() {
 }
 
 // A worker fails while the heap is exhausted: every allocation the program tries fails. The
-// crash reporter hands its reserve back and handles the exception; the program then frees its
-// blocks and goes on. Only a 32-bit address space can be used up in a test's time.
+// crash reporter hands its reserve back and handles the exception; the program then frees what
+// it took and goes on. The address space is reserved first, largest pieces first, so that the
+// heap cannot grow; then what is left inside the heap is allocated. Only a 32-bit address space
+// can be used up: Wine keeps a byte for every reserved page.
 HANDLE heapExhausted = nullptr;
 DWORD WINAPI ThrowWhenHeapExhausted(void*) {
     WaitForSingleObject(heapExhausted, INFINITE);
     throw std::length_error("failed on an exhausted heap");
 }
+// Each size that fails costs a search of the whole address space (slow under emulation), so
+// the sizes fall by 16 at a time; the next size fills what the failed one left.
+template <typename Take>
+void TakeAllOf(std::size_t largest, std::size_t smallest, std::vector<void*>& taken, Take take) {
+    for (std::size_t size = largest; size >= smallest; size /= 16) {
+        while (taken.size() < taken.capacity()) {
+            void* piece = take(size);
+            if (!piece) break;
+            taken.push_back(piece);
+        }
+    }
+}
 void FailOnAnExhaustedHeap() {
     if (sizeof(void*) != 4) return;
     heapExhausted = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HANDLE worker = CreateThread(nullptr, 0, ThrowWhenHeapExhausted, nullptr, 0, nullptr);
-    std::vector<void*> blocks;
+    std::vector<void*> reservations, blocks;
+    reservations.reserve(1 << 16);
     blocks.reserve(1 << 20);
-    // Each size that fails costs a search of the whole address space (slow under emulation),
-    // so the sizes fall by 16 at a time; the next size fills what the failed one left.
-    for (std::size_t size = std::size_t{256} << 20; size >= 16; size /= 16) {
-        while (blocks.size() < blocks.capacity()) {
-            void* block = std::malloc(size);
-            if (!block) break;
-            blocks.push_back(block);
-        }
-    }
+    TakeAllOf(std::size_t{256} << 20, 64 << 10, reservations,
+              [](std::size_t size) { return VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS); });
+    TakeAllOf(std::size_t{256} << 20, 16, blocks, [](std::size_t size) { return std::malloc(size); });
     const bool exhausted = std::malloc(16) == nullptr;
     SetEvent(heapExhausted);
     WaitForSingleObject(worker, INFINITE);
     for (void* block : blocks) std::free(block);
+    for (void* reservation : reservations) VirtualFree(reservation, 0, MEM_RELEASE);
     Log(std::string("heap given back|was exhausted=") + (exhausted ? "1" : "0"));
     LogThreadEnd(worker);
 }

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "crashreport/core/win32/exception_objects.h"
+#include "base/win32/own_memory.h"
 
 namespace brevant::crashreport {
 

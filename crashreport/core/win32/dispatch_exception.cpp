@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "base/win32/own_memory.h"
 #include "crashreport/core/handle_request.h"
 #include "crashreport/core/win32/emergency_reserve.h"
 #include "crashreport/core/win32/exception_objects.h"

@@ -7,6 +7,7 @@
 
 #include "base/exception.h"
 #include "base/utf16_text.h"
+#include "base/win32/own_memory.h"
 #include "base/win32/wide_text.h"
 #include "crashreport/core/exception_texts.h"
 #include "crashreport/core/os_exception_message.h"
@@ -94,23 +95,6 @@ std::u16string RawMessage(const void* object, const std::type_info& type) {
 }
 
 }  // namespace
-
-bool IsReadable(const void* address, std::size_t size) {
-    if (address == nullptr) return false;
-    auto at = reinterpret_cast<std::uintptr_t>(address);
-    const std::uintptr_t end = at + size;
-    if (end < at) return false;
-    while (at < end) {
-        MEMORY_BASIC_INFORMATION region{};
-        if (VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof(region)) == 0) return false;
-        const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-        if (region.State != MEM_COMMIT || (region.Protect & readable) == 0 || (region.Protect & PAGE_GUARD) != 0)
-            return false;
-        at = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
-    }
-    return true;
-}
 
 std::u16string ClassNameOf(const std::type_info& type) {
     int status = 0;

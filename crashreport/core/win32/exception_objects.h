@@ -32,7 +32,4 @@ bool TypeIsOrDerives(const std::type_info& type, std::u16string_view name);
 // by the kind of fault and the fault's message. Owned by the caller.
 Exception* NewOsExceptionObject(const EXCEPTION_RECORD& record);
 
-// Memory that can be read now (committed, readable, no guard page).
-bool IsReadable(const void* address, std::size_t size);
-
 }  // namespace brevant::crashreport

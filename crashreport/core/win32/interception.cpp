@@ -11,6 +11,7 @@
 
 #include "base/exception.h"
 #include "base/utf16_text.h"
+#include "base/win32/own_memory.h"
 #include "crashreport/core/handler_lists.h"
 #include "crashreport/core/win32/code_patch.h"
 #include "crashreport/core/win32/dispatch_exception.h"
@@ -314,8 +315,8 @@ void __wrap___cxa_free_exception(void* object) noexcept {
 // The end of a handler of the program: an exception it caught reaches the hidden-exception
 // handlers, once, unless it was reported already or is thrown on.
 void __wrap___cxa_end_catch() {
-    if (!HasFlag(reportingHidden) && std::uncaught_exceptions() == 0 && GetCurrentThreadId() != HandlingThreadId() &&
-        !ProcessHandlerLists().Empty(HandlerEvent::hidden)) {
+    if (!ProcessHandlerLists().Empty(HandlerEvent::hidden) && !HasFlag(reportingHidden) &&
+        std::uncaught_exceptions() == 0 && GetCurrentThreadId() != HandlingThreadId()) {
         SetFlag(reportingHidden, true);
         std::exception_ptr current = std::current_exception();
         void* object = *reinterpret_cast<void**>(&current);

@@ -1,8 +1,9 @@
 #pragma once
 // Reads of this process's memory that fail instead of faulting.
 
-#include <windows.h>
+#include <cstdint>
 
+#include "base/win32/own_memory.h"
 #include "x86/memory_reader.h"
 
 namespace brevant::crashreport {
@@ -10,9 +11,7 @@ namespace brevant::crashreport {
 class ProcessMemoryReader : public x86::MemoryReader {
 public:
     bool Read(std::uint64_t address, void* buffer, std::size_t size) const override {
-        SIZE_T read = 0;
-        return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), buffer, size, &read) &&
-               read == size;
+        return address <= UINTPTR_MAX && ReadOwnMemory(static_cast<std::uintptr_t>(address), buffer, size);
     }
 };
 

@@ -1,6 +1,5 @@
 #include "crashreport/core/win32/raise_records.h"
 
-#include <mutex>
 #include <unordered_map>
 
 #include "base/exception.h"
@@ -17,16 +16,28 @@ struct ThrownObject {
     std::shared_ptr<const StackSnapshot> stack;  // the stack as the throw left it
 };
 
-// Lives for the whole process: exceptions may be thrown from static destructors.
+using ThrownObjectMap = std::unordered_map<const void*, ThrownObject>;
+
+// Lives for the whole process: exceptions may be thrown from static destructors. A slim lock
+// and a spare node: a throw then neither enters the kernel nor allocates.
 struct ThrownObjects {
-    std::mutex lock;
-    std::unordered_map<const void*, ThrownObject> objects;
+    SRWLOCK lock = SRWLOCK_INIT;
+    ThrownObjectMap objects;
+    ThrownObjectMap::node_type spare;
 };
 
 ThrownObjects& Thrown() {
     static ThrownObjects* table = new ThrownObjects;
     return *table;
 }
+
+class TableLock {
+public:
+    TableLock() { AcquireSRWLockExclusive(&Thrown().lock); }
+    ~TableLock() { ReleaseSRWLockExclusive(&Thrown().lock); }
+    TableLock(const TableLock&) = delete;
+    TableLock& operator=(const TableLock&) = delete;
+};
 
 std::vector<std::uint8_t> ContextBytes(const ThreadExceptState& state) {
     if (!state.hasContext) return {};
@@ -110,31 +121,42 @@ __attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotAtThrow(c
 
 }  // namespace
 
+// The stack is copied before the table is locked; an object noted again keeps its first copy.
 void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower) {
     try {
-        {
-            std::lock_guard guard(Thrown().lock);
-            auto known = Thrown().objects.find(object);
-            if (known != Thrown().objects.end()) {
-                known->second.type = type;
-                return;
-            }
-        }
         std::shared_ptr<const StackSnapshot> stack = SnapshotAtThrow(thrower);
-        std::lock_guard guard(Thrown().lock);
-        Thrown().objects[object] = {type, false, std::move(stack)};
+        TableLock guard;
+        ThrownObjects& table = Thrown();
+        auto known = table.objects.find(object);
+        if (known != table.objects.end()) {
+            known->second.type = type;
+            return;
+        }
+        if (table.spare.empty()) {
+            table.objects.emplace(object, ThrownObject{type, false, std::move(stack)});
+            return;
+        }
+        table.spare.key() = object;
+        table.spare.mapped() = {type, false, std::move(stack)};
+        table.objects.insert(std::move(table.spare));
     } catch (...) {
         // Out of memory: the object is then described through its virtual table.
     }
 }
 
+// The node is kept for the next throw; its stack is let go, so that the thread can fill it again.
 void ForgetThrownObject(void* object) {
-    std::lock_guard guard(Thrown().lock);
-    Thrown().objects.erase(object);
+    std::shared_ptr<const StackSnapshot> stack;
+    TableLock guard;
+    ThrownObjects& table = Thrown();
+    ThrownObjectMap::node_type node = table.objects.extract(object);
+    if (node.empty()) return;
+    stack = std::move(node.mapped().stack);
+    if (table.spare.empty()) table.spare = std::move(node);
 }
 
 const std::type_info* ThrownObjectType(const void* object) {
-    std::lock_guard guard(Thrown().lock);
+    TableLock guard;
     auto found = Thrown().objects.find(object);
     return found == Thrown().objects.end() ? nullptr : found->second.type;
 }
@@ -143,7 +165,7 @@ std::string PreparedCallStackOf(const void* thrownObject) {
     try {
         std::shared_ptr<const StackSnapshot> stack;
         {
-            std::lock_guard guard(Thrown().lock);
+            TableLock guard;
             auto found = Thrown().objects.find(thrownObject);
             if (found != Thrown().objects.end()) stack = found->second.stack;
         }
@@ -154,13 +176,13 @@ std::string PreparedCallStackOf(const void* thrownObject) {
 }
 
 void MarkReported(const void* object) {
-    std::lock_guard guard(Thrown().lock);
+    TableLock guard;
     auto found = Thrown().objects.find(object);
     if (found != Thrown().objects.end()) found->second.reported = true;
 }
 
 bool WasReported(const void* object) {
-    std::lock_guard guard(Thrown().lock);
+    TableLock guard;
     auto found = Thrown().objects.find(object);
     return found != Thrown().objects.end() && found->second.reported;
 }

@@ -154,8 +154,8 @@ std::uint64_t AddressOf(const void* routine) {
 
 // Bends the call that CreateThread makes to the routine doing the work, so that threads
 // created from modules loaded later, or through an address taken at run time, are caught too.
-// The search starts at the system library's own CreateThread: kernel32's entry may reach it
-// through a resolving stub that cannot be followed (Wine's 32-bit kernel32 does).
+// The search starts at the system library's own CreateThread, where the work is done:
+// kernel32's entry only forwards to it.
 bool RedirectCallInsideCreateThread() {
     const ProcessMemoryReader memory;
     const auto systemCreateThread = SystemEntry<CreateThreadFunction>("CreateThread");

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "base/win32/own_memory.h"
 #include "base/win32/wide_text.h"
 #include "crashreport/core/crash_settings.h"
 #include "crashreport/core/win32/settings_resource.h"
@@ -19,24 +20,6 @@ namespace {
 
 // A version text longer than this is taken for garbage.
 constexpr std::size_t kVersionTextLimit = 4096;
-
-// How many bytes from address on the process may read: committed, neither no-access nor
-// guarded.
-std::size_t ReadableBytesFrom(std::uintptr_t address) {
-    MEMORY_BASIC_INFORMATION region{};
-    if (VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region) != sizeof region) return 0;
-    if (region.State != MEM_COMMIT || (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0) return 0;
-    return reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize - address;
-}
-
-// Copied only after the system has said the memory is readable. Not through
-// ReadProcessMemory: on the own process not every system honours the protection with it, and
-// under emulation it may read somewhere else entirely.
-bool ReadOwnMemory(std::uintptr_t address, void* buffer, std::size_t size) {
-    if (ReadableBytesFrom(address) < size) return false;
-    std::memcpy(buffer, reinterpret_cast<const void*>(address), size);
-    return true;
-}
 
 // Region by region, so that a text ending just before unreadable memory is still found.
 std::optional<std::string> ReadTerminatedText(std::uintptr_t address) {

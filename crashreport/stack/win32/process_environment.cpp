@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "base/utf16_text.h"
+#include "base/win32/own_memory.h"
 #include "symbols/win32/module_symbols.h"
 
 namespace brevant::crashreport {
@@ -160,9 +161,7 @@ bool ProcessEnvironment::Read(std::uint64_t address, void* buffer, std::size_t s
         return true;
     }
     if (imagesOnly_) return false;
-    SIZE_T done = 0;
-    return ReadProcessMemory(GetCurrentProcess(), reinterpret_cast<const void*>(address), buffer, size, &done) &&
-           done == size;
+    return ReadOwnMemory(static_cast<std::uintptr_t>(address), buffer, size);
 }
 
 x86::Mode ProcessEnvironment::CodeMode() const {
