@@ -7,8 +7,8 @@ process down before any handler runs. So this variant covers what does not rest 
 faults (C++ exceptions in every kind of thread, runtime errors, hidden exceptions, filters,
 synchronised handlers, thread names, calibration, the loader lock); the 64-bit run covers the
 faults, abnormal termination, restart and pausing. Holding threads at their message calls
-stalls the emulated process (threads stop taking their wake-ups) or brings it down at the
-first pause, which the 64-bit run does not show. Filling the whole 32-bit address space for the
+works there, but the emulator itself then fails (a segmentation fault) once the held threads
+are ended, which the 64-bit run does not show. Filling the whole 32-bit address space for the
 exhausted heap takes many minutes under the emulation, so that case runs only where 32-bit
 programs run on the processor itself."""
 
@@ -36,6 +36,8 @@ class CrashReporter32Test(every_way.CrashReporterTest):
     separate_runs = ("freeze",)
 
     def test_an_exception_on_an_exhausted_heap_is_handled_and_the_program_goes_on(self):
+        if EMULATED:
+            self.skipTest("filling the 32-bit address space takes many minutes under the emulation")
         lines = self.scenario_lines(self.batch, "exhausted-heap")
         exceptions = every_way.parse_log(lines)[0]
         self.assertEqual(len(exceptions), 1, lines)

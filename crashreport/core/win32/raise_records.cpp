@@ -109,22 +109,39 @@ void ClearLastException() {
 namespace {
 
 // Copied outside the table's lock; the call stack is prepared from it only for a report.
-__attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotAtThrow(const CONTEXT* thrower) {
-    ThreadExceptState& state = CurrentExceptState();
-    if (state.preparingCallStack) return nullptr;
-    state.preparingCallStack = true;
+__attribute__((noinline)) std::shared_ptr<const StackSnapshot> SnapshotAtThrow(ThreadExceptState& state,
+                                                                              const CONTEXT* thrower) {
     state.lastSnapshot = SnapshotOwnStack(reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)),
                                           std::move(state.lastSnapshot), thrower);
-    state.preparingCallStack = false;
     return state.lastSnapshot;
 }
+
+// Set while a throw is noted: a throw inside the note (memory ran out) is not noted, and never
+// waits for the table's lock that its own thread holds.
+class NotingThrow {
+public:
+    explicit NotingThrow(ThreadExceptState& state) : state_(state), outer_(state.notingThrow) {
+        state.notingThrow = true;
+    }
+    ~NotingThrow() { state_.notingThrow = outer_; }
+    bool Nested() const { return outer_; }
+    NotingThrow(const NotingThrow&) = delete;
+    NotingThrow& operator=(const NotingThrow&) = delete;
+
+private:
+    ThreadExceptState& state_;
+    bool outer_;
+};
 
 }  // namespace
 
 // The stack is copied before the table is locked; an object noted again keeps its first copy.
 void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower) {
+    ThreadExceptState& state = CurrentExceptState();
+    const NotingThrow noting(state);
+    if (noting.Nested()) return;
     try {
-        std::shared_ptr<const StackSnapshot> stack = SnapshotAtThrow(thrower);
+        std::shared_ptr<const StackSnapshot> stack = SnapshotAtThrow(state, thrower);
         TableLock guard;
         ThrownObjects& table = Thrown();
         auto known = table.objects.find(object);

@@ -25,7 +25,7 @@ struct ThreadExceptState {
     EXCEPTION_RECORD osRecord{};
     std::vector<InnerExceptionInfo> inner;  // newest first
     bool busy = false;
-    bool preparingCallStack = false;  // a throw while the call stack is prepared is not prepared again
+    bool notingThrow = false;  // a throw inside the note of a throw is not noted
     std::shared_ptr<StackSnapshot> lastSnapshot;  // filled again by the next throw once its object is gone
 };
 
