@@ -476,7 +476,8 @@ void FailWhileKeysArrive() {
 // crash reporter hands its reserve back and handles the exception; the program then frees what
 // it took and goes on. The address space is reserved first, largest pieces first, so that the
 // heap cannot grow; then what is left inside the heap is allocated. Only a 32-bit address space
-// can be used up: Wine keeps a byte for every reserved page.
+// can be used up under Wine: it keeps a byte for every reserved page, and where the 64-bit space
+// is limited from outside, its own heap code overflows a thread's stack once the limit is reached.
 HANDLE heapExhausted = nullptr;
 DWORD WINAPI ThrowWhenHeapExhausted(void*) {
     WaitForSingleObject(heapExhausted, INFINITE);
@@ -503,6 +504,7 @@ void FailOnAnExhaustedHeap() {
     blocks.reserve(1 << 20);
     TakeAllOf(std::size_t{256} << 20, 64 << 10, reservations,
               [](std::size_t size) { return VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS); });
+    Log("address space taken|reservations=" + std::to_string(reservations.size()));
     TakeAllOf(std::size_t{256} << 20, 16, blocks, [](std::size_t size) { return std::malloc(size); });
     const bool exhausted = std::malloc(16) == nullptr;
     SetEvent(heapExhausted);
