@@ -75,20 +75,8 @@ tier_e2e64() {
 tier_win32() {
     status=0
     python3 tests/harness/run_suite.py tests/e2e "test_launcher_32.py" "test_crash_reporter_32.py" || status=1
-    if emulated_i386; then
-        # Known gap: under the emulation the stack-walk tests' host program prints no frames and
-        # the run ends early with a "wine client error" in the next test.
-        echo "SKIPPED: Win32 edge tests (32-bit): under qemu user emulation their run ends early"
-        echo "0 passed, 0 failed, 1 skipped"
-    else
-        python3 tests/e2e/run_win_tests.py 32 || status=1
-    fi
+    python3 tests/e2e/run_win_tests.py 32 || status=1
     return $status
-}
-
-# Whether 32-bit x86 programs go through qemu user emulation here.
-emulated_i386() {
-    grep -qs "^enabled" /proc/sys/fs/binfmt_misc/qemu-i386
 }
 tier_bench() {
     ran=0 not_run=0

@@ -13,13 +13,11 @@ exhausted heap takes many minutes under the emulation, so that case runs only wh
 programs run on the processor itself."""
 
 import unittest
-from pathlib import Path
 
 import test_crash_reporter as every_way
+from wine_prefix import i386_is_emulated
 
-# Whether 32-bit x86 programs go through qemu user emulation here.
-EMULATED = Path("/proc/sys/fs/binfmt_misc/qemu-i386").is_file() and \
-    Path("/proc/sys/fs/binfmt_misc/qemu-i386").read_text().startswith("enabled")
+EMULATED = i386_is_emulated()
 
 CPP_WORKER_SCENARIOS = [row for row in every_way.WORKER_SCENARIOS
                         if row[0] in ("worker-throw", "beginthreadex", "std-thread", "run-time-create-thread")]

@@ -28,6 +28,12 @@ def can_run_32bit_programs():
         return False
 
 
+def i386_is_emulated():
+    """Whether 32-bit x86 programs go through qemu user emulation here."""
+    registration = Path("/proc/sys/fs/binfmt_misc/qemu-i386")
+    return registration.is_file() and registration.read_text().startswith("enabled")
+
+
 def windows_path(path):
     """The Windows name of a Linux path (Wine maps the root to drive Z:)."""
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")

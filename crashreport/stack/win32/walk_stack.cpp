@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include <mutex>
@@ -132,7 +133,8 @@ __attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, st
         const ProcessEnvironment imageCode(true);
         prepare.codeReader = &imageCode;
         if (bottom == 0 && top == 0) {
-            const OwnStackReader ownStack(StackPointerOf(here), prepare.top);
+            // 32-bit code: the captured stack pointer lies above this function's frame.
+            const OwnStackReader ownStack(std::min<std::uintptr_t>(StackPointerOf(here), prepare.bottom), prepare.top);
             return PrepareCallStack(ownStack, prepare);
         }
         const ProcessEnvironment memory;
@@ -144,8 +146,9 @@ __attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, st
 
 struct StackSnapshot {
     PrepareRequest request;
-    CONTEXT context;    // where the copy starts: its stack pointer is the copy's first byte
-    std::string bytes;  // the stack from the context's stack pointer up to request.top
+    CONTEXT context;        // 64-bit code: the thrower's, to unwind the copy from
+    std::uintptr_t low;     // where the copy starts
+    std::string bytes;      // the stack from low up to request.top
 };
 
 // Taken at every throw, so it only copies: the unwinding that finds the certain slots is done
@@ -157,29 +160,30 @@ __attribute__((noinline)) std::shared_ptr<StackSnapshot> SnapshotOwnStack(std::u
         const auto* captured = static_cast<const CONTEXT*>(capturedContext);
         auto snapshot = spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<StackSnapshot>();
         snapshot->request = PrepareRequest{};
+        PrepareRequest& prepare = snapshot->request;
+        prepare.top = CurrentStackBase();
+        prepare.pointerSize = sizeof(void*);
+        prepare.framePointer = framePointer;
+#ifdef _WIN64
+        // 64-bit code unwinds from the thrower's context, or from this function's own.
         CONTEXT& here = snapshot->context;
-        // 32-bit code walks its frame-pointer chain from this function's own frame, so it
-        // takes its own context; 64-bit code unwinds from the thrower's.
-        if (captured && sizeof(void*) == 8) {
+        if (captured) {
             here = *captured;
         } else {
             here = CONTEXT{};
             RtlCaptureContext(&here);
         }
-        PrepareRequest& prepare = snapshot->request;
-        prepare.top = CurrentStackBase();
-        prepare.pointerSize = sizeof(void*);
-        const std::uintptr_t low = StackPointerOf(here);
-#ifdef _WIN64
-        prepare.framePointer = framePointer;
-        prepare.bottom = low;
+        prepare.bottom = StackPointerOf(here);
 #else
-        // 32-bit code: the own stack starts at this function's frame, where its chain starts.
+        // 32-bit code walks its frame-pointer chain from this function's own frame, so the
+        // copy starts there. (A context the system captures here would describe the caller
+        // as it returns, above this frame.)
         (void)captured;
-        prepare.framePointer = framePointer;
         prepare.bottom = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
 #endif
-        if (low >= prepare.top || prepare.bottom >= prepare.top) return nullptr;
+        const std::uintptr_t low = prepare.bottom;
+        snapshot->low = low;
+        if (low >= prepare.top) return nullptr;
         snapshot->bytes.assign(reinterpret_cast<const char*>(low), static_cast<std::size_t>(prepare.top - low));
         return snapshot;
     } catch (...) {
@@ -190,7 +194,7 @@ __attribute__((noinline)) std::shared_ptr<StackSnapshot> SnapshotOwnStack(std::u
 std::string PrepareCallStack(const StackSnapshot& snapshot) {
     try {
         PrepareRequest prepare = snapshot.request;
-        const std::uintptr_t low = StackPointerOf(snapshot.context);
+        const std::uintptr_t low = snapshot.low;
         if (sizeof(void*) == 8) {
             // As at the throw: the own stack starts at the snapshot function's return.
             const std::vector<std::uintptr_t> slots =
