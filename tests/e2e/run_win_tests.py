@@ -11,9 +11,14 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "harness"))
 from tier_counts import count_line, gtest_counts  # noqa: E402
 
 
-# What the 32-bit build cannot do where qemu emulates its processor: a thread waiting in the
-# system never takes a stop there. Left out and counted as skipped.
-NOT_UNDER_EMULATION = ("StackWalkTest.WalksAThreadBlockedInAWait",)
+# What cannot run where qemu emulates the 32-bit processor: a thread waiting in the system
+# never takes a stop there, and the recording mail client's MAPI call never returns. Left out
+# and counted as skipped.
+NOT_UNDER_EMULATION = (
+    "StackWalkTest.WalksAThreadBlockedInAWait",
+    "MapiDelivery.TheMailClientGetsRecipientsTextsAndAttachments",
+    "MapiDelivery.WithoutSilenceOrAddressTheComposeWindowIsAskedForAndCancellingCounts",
+)
 
 
 def left_out(bits):
