@@ -114,5 +114,39 @@ TEST(RaiseRecordsTest, AnEarlierPendingExceptionBecomesInnerAndRaisingItAgainAdd
     EXPECT_EQ(CurrentExceptState().lastObject, nullptr);
 }
 
+// Every throw asks for its thread's record: asking must neither change the thread's last error
+// nor reach another thread's record.
+TEST(RaiseRecordsTest, EachThreadHasItsOwnRecordAndAskingForItKeepsTheLastError) {
+    ClearLastException();
+    EInOutError mine(105);
+    RecordRaise(&mine, &typeid(mine), 0x1000, nullptr, nullptr);
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(CurrentExceptState().lastObject, &mine);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    struct Seen {
+        const void* before = nullptr;
+        const void* after = nullptr;
+    } seen;
+    HANDLE worker = CreateThread(
+        nullptr, 0,
+        [](void* parameter) -> DWORD {
+            auto* seen = static_cast<Seen*>(parameter);
+            seen->before = CurrentExceptState().lastObject;
+            static EInOutError theirs(2);
+            RecordRaise(&theirs, &typeid(theirs), 0x2000, nullptr, nullptr);
+            seen->after = CurrentExceptState().lastObject;
+            return 0;
+        },
+        &seen, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    WaitForSingleObject(worker, INFINITE);
+    CloseHandle(worker);
+    EXPECT_EQ(seen.before, nullptr) << "a new thread starts with an empty record";
+    EXPECT_NE(seen.after, nullptr);
+    EXPECT_EQ(CurrentExceptState().lastObject, &mine);
+    EXPECT_TRUE(CurrentExceptState().inner.empty());
+    ClearLastException();
+}
+
 }  // namespace
 }  // namespace brevant::crashreport

@@ -293,21 +293,26 @@ using namespace brevant::crashreport;
 
 extern "C" {
 
-[[noreturn]] void __real___cxa_throw(void*, std::type_info*, void (*)(void*));
+// Declared as returning, so that the throw wrapper ends in a jump to it: the unwinder then finds
+// no frame of the wrapper between the thrower and the runtime, and each frame costs every throw.
+void __real___cxa_throw(void*, std::type_info*, void (*)(void*));
 void __real___cxa_free_exception(void*) noexcept;
 void __real___cxa_end_catch();
 [[noreturn]] void __real___cxa_pure_virtual();
 
-[[noreturn]] void __wrap___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*)) {
-    CONTEXT context{};
-    RtlCaptureContext(&context);
-    NoteThrownObject(object, type, &context);
-    RecordRaise(object, type, reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)), nullptr, &context);
+void __wrap___cxa_throw(void* object, std::type_info* type, void (*destroy)(void*)) {
+    ThreadExceptState& state = CurrentExceptState();
+    // The context is captured here, in the throwing frame, straight into the thread's record.
+    if (CONTEXT* thrower = BeginThrowRecord(state, object)) {
+        RtlCaptureContext(thrower);
+        FinishThrowRecord(state, object, type, reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)));
+    }
     __real___cxa_throw(object, type, destroy);
 }
 
 void __wrap___cxa_free_exception(void* object) noexcept {
-    if (CurrentExceptState().lastObject == object) ClearLastException();
+    ThreadExceptState& state = CurrentExceptState();
+    if (state.lastObject == object) ClearLastException(state);
     ForgetThrownObject(object);
     __real___cxa_free_exception(object);
 }

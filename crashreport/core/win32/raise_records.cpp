@@ -1,5 +1,7 @@
 #include "crashreport/core/win32/raise_records.h"
 
+#include <winternl.h>
+
 #include <unordered_map>
 
 #include "base/exception.h"
@@ -18,10 +20,12 @@ struct ThrownObject {
 
 using ThrownObjectMap = std::unordered_map<const void*, ThrownObject>;
 
-// Lives for the whole process: exceptions may be thrown from static destructors. A slim lock
-// and a spare node: a throw then neither enters the kernel nor allocates.
+// Lives for the whole process: exceptions may be thrown from static destructors. A critical
+// section and a spare node: an uncontended throw then neither enters the kernel nor allocates.
+// (A slim lock would be as cheap to take, but Wine wakes its waiters at every release.)
 struct ThrownObjects {
-    SRWLOCK lock = SRWLOCK_INIT;
+    ThrownObjects() { InitializeCriticalSectionAndSpinCount(&lock, 4000); }
+    CRITICAL_SECTION lock;
     ThrownObjectMap objects;
     ThrownObjectMap::node_type spare;
 };
@@ -33,8 +37,8 @@ ThrownObjects& Thrown() {
 
 class TableLock {
 public:
-    TableLock() { AcquireSRWLockExclusive(&Thrown().lock); }
-    ~TableLock() { ReleaseSRWLockExclusive(&Thrown().lock); }
+    TableLock() { EnterCriticalSection(&Thrown().lock); }
+    ~TableLock() { LeaveCriticalSection(&Thrown().lock); }
     TableLock(const TableLock&) = delete;
     TableLock& operator=(const TableLock&) = delete;
 };
@@ -49,41 +53,75 @@ std::vector<std::uint8_t> ContextBytes(const ThreadExceptState& state) {
 
 // Kept in the system's own per-thread storage rather than the compiler's: the threading
 // library swaps its per-thread data when its threads start, which the compiler's thread-local
-// variables live in.
+// variables live in. Every throw asks for it, so it is read straight from the thread's own
+// block through a thread slot (TlsGetValue would also clear the thread's last error); a fibre
+// slot holds it too, for its callback, which frees it when the thread ends.
+void WINAPI FreeExceptState(void* state);
+
+namespace {
+
+struct ExceptStateSlots {
+    DWORD thread = TlsAlloc();
+    DWORD freeing = FlsAlloc(FreeExceptState);
+};
+
+const ExceptStateSlots& Slots() {
+    static const ExceptStateSlots slots;
+    return slots;
+}
+
+void* ThreadSlotValue(DWORD slot) {
+    if (slot < TLS_MINIMUM_AVAILABLE) return reinterpret_cast<const TEB*>(NtCurrentTeb())->TlsSlots[slot];
+    const DWORD lastError = GetLastError();
+    void* value = TlsGetValue(slot);
+    SetLastError(lastError);
+    return value;
+}
+
+}  // namespace
+
 void WINAPI FreeExceptState(void* state) {
+    TlsSetValue(Slots().thread, nullptr);
     delete static_cast<ThreadExceptState*>(state);
 }
 
 ThreadExceptState& CurrentExceptState() {
-    static const DWORD slot = FlsAlloc(FreeExceptState);
-    auto* state = static_cast<ThreadExceptState*>(FlsGetValue(slot));
+    const ExceptStateSlots& slots = Slots();
+    auto* state = static_cast<ThreadExceptState*>(ThreadSlotValue(slots.thread));
     if (state == nullptr) {
         state = new ThreadExceptState;
-        FlsSetValue(slot, state);
+        TlsSetValue(slots.thread, state);
+        FlsSetValue(slots.freeing, state);
     }
     return *state;
 }
 
-void RecordRaise(void* object, const std::type_info* type, std::uintptr_t address, const EXCEPTION_RECORD* record,
-                 const CONTEXT* context) {
-    ThreadExceptState& state = CurrentExceptState();
-    if (state.busy) return;
+namespace {
+
+// An earlier, different object still pending moves to the front of the inner list, with the
+// context of its raise.
+void MovePendingToInner(ThreadExceptState& state, const void* object) {
+    if (state.lastObject == nullptr || state.lastObject == object) return;
     state.busy = true;
     try {
-        if (state.lastObject != nullptr && state.lastObject != object) {
-            ExceptionObjectInfo last = DescribeObject(state.lastObject, state.lastType);
-            InnerExceptionInfo inner;
-            inner.exceptClass = last.className;
-            inner.exceptMessage = last.message;
-            inner.extException = last.isOrDerives && last.isOrDerives(u"EExternal");
-            inner.bcbTermination = last.isOrDerives && last.isOrDerives(u"BcbTermination");
-            inner.exceptAddr = state.lastAddress;
-            inner.context = ContextBytes(state);
-            state.inner.insert(state.inner.begin(), std::move(inner));
-        }
+        ExceptionObjectInfo last = DescribeObject(state.lastObject, state.lastType);
+        InnerExceptionInfo inner;
+        inner.exceptClass = last.className;
+        inner.exceptMessage = last.message;
+        inner.extException = last.isOrDerives && last.isOrDerives(u"EExternal");
+        inner.bcbTermination = last.isOrDerives && last.isOrDerives(u"BcbTermination");
+        inner.exceptAddr = state.lastAddress;
+        inner.context = ContextBytes(state);
+        state.inner.insert(state.inner.begin(), std::move(inner));
     } catch (...) {
         // Without memory the inner list stays as it was; the new raise is still recorded.
     }
+    state.busy = false;
+}
+
+// The raise itself; the caller has put its context into state.context when it has one.
+void SetLastRaise(ThreadExceptState& state, void* object, const std::type_info* type, std::uintptr_t address,
+                  const EXCEPTION_RECORD* record, bool hasContext) {
     if (record)
         state.osRecord = *record;
     else
@@ -91,13 +129,28 @@ void RecordRaise(void* object, const std::type_info* type, std::uintptr_t addres
     state.lastObject = object;
     state.lastType = type;
     state.lastAddress = address;
-    state.hasContext = context != nullptr;
+    state.hasContext = hasContext;
+}
+
+}  // namespace
+
+void RecordRaise(void* object, const std::type_info* type, std::uintptr_t address, const EXCEPTION_RECORD* record,
+                 const CONTEXT* context) {
+    ThreadExceptState& state = CurrentExceptState();
+    if (state.busy) return;
+    MovePendingToInner(state, object);
     if (context) state.context = *context;
-    state.busy = false;
+    SetLastRaise(state, object, type, address, record, context != nullptr);
 }
 
 void ClearLastException() {
-    ThreadExceptState& state = CurrentExceptState();
+    ClearLastException(CurrentExceptState());
+}
+
+void ClearLastException(ThreadExceptState& state) {
+    const bool clear = state.lastObject == nullptr && state.lastAddress == 0 && !state.hasContext &&
+                       state.osRecord.ExceptionCode == 0 && state.inner.empty();
+    if (clear) return;  // as after most throws: their end of handler and their object's free both clear
     state.lastObject = nullptr;
     state.lastType = nullptr;
     state.lastAddress = 0;
@@ -136,8 +189,7 @@ private:
 }  // namespace
 
 // The stack is copied before the table is locked; an object noted again keeps its first copy.
-void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower) {
-    ThreadExceptState& state = CurrentExceptState();
+void NoteThrownObject(ThreadExceptState& state, void* object, const std::type_info* type, const CONTEXT* thrower) {
     const NotingThrow noting(state);
     if (noting.Nested()) return;
     try {
@@ -159,6 +211,21 @@ void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* t
     } catch (...) {
         // Out of memory: the object is then described through its virtual table.
     }
+}
+
+void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower) {
+    NoteThrownObject(CurrentExceptState(), object, type, thrower);
+}
+
+CONTEXT* BeginThrowRecord(ThreadExceptState& state, const void* object) {
+    if (state.busy || state.notingThrow) return nullptr;
+    MovePendingToInner(state, object);
+    return &state.context;
+}
+
+void FinishThrowRecord(ThreadExceptState& state, void* object, const std::type_info* type, std::uintptr_t address) {
+    NoteThrownObject(state, object, type, &state.context);
+    SetLastRaise(state, object, type, address, nullptr, true);
 }
 
 // The node is kept for the next throw; its stack is let go, so that the thread can fill it again.

@@ -37,12 +37,21 @@ ThreadExceptState& CurrentExceptState();
 void RecordRaise(void* object, const std::type_info* type, std::uintptr_t address, const EXCEPTION_RECORD* record,
                  const CONTEXT* context);
 void ClearLastException();
+void ClearLastException(ThreadExceptState& state);
+
+// A C++ throw is recorded around the capture of the thrower's context, which the throwing
+// frame makes itself: BeginThrowRecord moves a pending exception to the inner list and gives
+// the place for the context (null: this throw is not recorded, it happened inside the record
+// of another); FinishThrowRecord notes the object, copies the stack and records the raise.
+CONTEXT* BeginThrowRecord(ThreadExceptState& state, const void* object);
+void FinishThrowRecord(ThreadExceptState& state, void* object, const std::type_info* type, std::uintptr_t address);
 
 // The C++ objects in flight and their types, kept from the throw until the object is freed.
 // The first note of an object (its throw) also records the prepared call stack of the
 // calling thread as it is at that moment.
 // thrower: the context of the throwing code, captured by the caller, when it has one.
 void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower = nullptr);
+void NoteThrownObject(ThreadExceptState& state, void* object, const std::type_info* type, const CONTEXT* thrower);
 void ForgetThrownObject(void* object);
 const std::type_info* ThrownObjectType(const void* object);
 // The prepared call stack recorded when the object was thrown; empty when none.

@@ -144,12 +144,45 @@ __attribute__((noinline)) std::string PrepareCallStack(std::uintptr_t bottom, st
     }
 }
 
+// The registers an unwind starts from: the instruction and stack pointers and the registers
+// a function must keep for its caller (64-bit code).
+struct UnwindStart {
+    std::uint64_t rip, rsp, rbp, rbx, rsi, rdi, r12, r13, r14, r15;
+};
+
 struct StackSnapshot {
     PrepareRequest request;
-    CONTEXT context;        // 64-bit code: the thrower's, to unwind the copy from
+    UnwindStart start;      // 64-bit code: the thrower's, to unwind the copy from
     std::uintptr_t low;     // where the copy starts
     std::string bytes;      // the stack from low up to request.top
 };
+
+namespace {
+
+#ifdef _WIN64
+UnwindStart UnwindStartOf(const CONTEXT& context) {
+    return {context.Rip, context.Rsp, context.Rbp, context.Rbx, context.Rsi,
+            context.Rdi, context.R12, context.R13, context.R14, context.R15};
+}
+
+CONTEXT ContextOf(const UnwindStart& start) {
+    CONTEXT context{};
+    context.ContextFlags = CONTEXT_CONTROL | CONTEXT_INTEGER;
+    context.Rip = start.rip;
+    context.Rsp = start.rsp;
+    context.Rbp = start.rbp;
+    context.Rbx = start.rbx;
+    context.Rsi = start.rsi;
+    context.Rdi = start.rdi;
+    context.R12 = start.r12;
+    context.R13 = start.r13;
+    context.R14 = start.r14;
+    context.R15 = start.r15;
+    return context;
+}
+#endif
+
+}  // namespace
 
 // Taken at every throw, so it only copies: the unwinding that finds the certain slots is done
 // on the copy once a report wants the stack.
@@ -166,14 +199,14 @@ __attribute__((noinline)) std::shared_ptr<StackSnapshot> SnapshotOwnStack(std::u
         prepare.framePointer = framePointer;
 #ifdef _WIN64
         // 64-bit code unwinds from the thrower's context, or from this function's own.
-        CONTEXT& here = snapshot->context;
         if (captured) {
-            here = *captured;
+            snapshot->start = UnwindStartOf(*captured);
         } else {
-            here = CONTEXT{};
+            CONTEXT here{};
             RtlCaptureContext(&here);
+            snapshot->start = UnwindStartOf(here);
         }
-        prepare.bottom = StackPointerOf(here);
+        prepare.bottom = snapshot->start.rsp;
 #else
         // 32-bit code walks its frame-pointer chain from this function's own frame, so the
         // copy starts there. (A context the system captures here would describe the caller
@@ -195,14 +228,14 @@ std::string PrepareCallStack(const StackSnapshot& snapshot) {
     try {
         PrepareRequest prepare = snapshot.request;
         const std::uintptr_t low = snapshot.low;
-        if (sizeof(void*) == 8) {
-            // As at the throw: the own stack starts at the snapshot function's return.
-            const std::vector<std::uintptr_t> slots =
-                UnwoundReturnSlotsOfCopy(snapshot.context, prepare.top, snapshot.bytes.data());
-            prepare.bottom = slots.empty() ? low : slots.front();
-            for (std::uintptr_t slot : slots)
-                if (slot >= prepare.bottom) prepare.unwoundSlots.insert(slot);
-        }
+#ifdef _WIN64
+        // As at the throw: the own stack starts at the snapshot function's return.
+        const std::vector<std::uintptr_t> slots =
+            UnwoundReturnSlotsOfCopy(ContextOf(snapshot.start), prepare.top, snapshot.bytes.data());
+        prepare.bottom = slots.empty() ? low : slots.front();
+        for (std::uintptr_t slot : slots)
+            if (slot >= prepare.bottom) prepare.unwoundSlots.insert(slot);
+#endif
         const ProcessEnvironment imageCode(true);
         prepare.codeReader = &imageCode;
         const x86::BufferMemoryReader stack(low, reinterpret_cast<const std::uint8_t*>(snapshot.bytes.data()),
