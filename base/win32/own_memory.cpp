@@ -6,13 +6,16 @@
 
 namespace brevant {
 
+bool IsReadableState(std::uint32_t state, std::uint32_t protection) {
+    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    return state == MEM_COMMIT && (protection & kReadable) != 0 && (protection & PAGE_GUARD) == 0;
+}
+
 std::size_t ReadableBytesFrom(std::uintptr_t address) {
     MEMORY_BASIC_INFORMATION region{};
     if (VirtualQuery(reinterpret_cast<const void*>(address), &region, sizeof region) != sizeof region) return 0;
-    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    if (region.State != MEM_COMMIT || (region.Protect & kReadable) == 0 || (region.Protect & PAGE_GUARD) != 0)
-        return 0;
+    if (!IsReadableState(region.State, region.Protect)) return 0;
     return reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize - address;
 }
 

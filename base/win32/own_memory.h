@@ -10,7 +10,10 @@
 
 namespace brevant {
 
-// How many bytes from address on may be read: committed, neither no-access nor guarded.
+// Whether memory of that state and protection (as the system's region query gives them) may be
+// read: committed, neither no-access nor guarded.
+bool IsReadableState(std::uint32_t state, std::uint32_t protection);
+// How many bytes from address on may be read.
 std::size_t ReadableBytesFrom(std::uintptr_t address);
 bool IsReadable(const void* address, std::size_t size);
 bool ReadOwnMemory(std::uintptr_t address, void* buffer, std::size_t size);

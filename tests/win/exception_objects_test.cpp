@@ -114,6 +114,20 @@ TEST(RaiseRecordsTest, AnEarlierPendingExceptionBecomesInnerAndRaisingItAgainAdd
     EXPECT_EQ(CurrentExceptState().lastObject, nullptr);
 }
 
+struct SeenInThread {
+    const void* before = nullptr;
+    const void* after = nullptr;
+};
+
+DWORD WINAPI RecordARaiseInThisThread(void* parameter) {
+    auto* seen = static_cast<SeenInThread*>(parameter);
+    seen->before = CurrentExceptState().lastObject;
+    static EInOutError theirs(2);
+    RecordRaise(&theirs, &typeid(theirs), 0x2000, nullptr, nullptr);
+    seen->after = CurrentExceptState().lastObject;
+    return 0;
+}
+
 // Every throw asks for its thread's record: asking must neither change the thread's last error
 // nor reach another thread's record.
 TEST(RaiseRecordsTest, EachThreadHasItsOwnRecordAndAskingForItKeepsTheLastError) {
@@ -123,21 +137,8 @@ TEST(RaiseRecordsTest, EachThreadHasItsOwnRecordAndAskingForItKeepsTheLastError)
     SetLastError(ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(CurrentExceptState().lastObject, &mine);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    struct Seen {
-        const void* before = nullptr;
-        const void* after = nullptr;
-    } seen;
-    HANDLE worker = CreateThread(
-        nullptr, 0,
-        [](void* parameter) -> DWORD {
-            auto* seen = static_cast<Seen*>(parameter);
-            seen->before = CurrentExceptState().lastObject;
-            static EInOutError theirs(2);
-            RecordRaise(&theirs, &typeid(theirs), 0x2000, nullptr, nullptr);
-            seen->after = CurrentExceptState().lastObject;
-            return 0;
-        },
-        &seen, 0, nullptr);
+    SeenInThread seen;
+    HANDLE worker = CreateThread(nullptr, 0, RecordARaiseInThisThread, &seen, 0, nullptr);
     ASSERT_NE(worker, nullptr);
     WaitForSingleObject(worker, INFINITE);
     CloseHandle(worker);

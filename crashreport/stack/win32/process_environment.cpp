@@ -140,12 +140,9 @@ bool ProcessEnvironment::InReadableImage(std::uint64_t address, std::size_t size
         if (address >= region.base && address < region.end) return false;
     MEMORY_BASIC_INFORMATION info{};
     if (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof(info)) != sizeof(info)) return false;
-    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
     const ImageRegion region{reinterpret_cast<std::uint64_t>(info.BaseAddress),
                              reinterpret_cast<std::uint64_t>(info.BaseAddress) + info.RegionSize};
-    if (info.Type != MEM_IMAGE || info.State != MEM_COMMIT || !(info.Protect & kReadable) ||
-        (info.Protect & PAGE_GUARD)) {
+    if (info.Type != MEM_IMAGE || !IsReadableState(info.State, info.Protect)) {
         otherRegions_.push_back(region);
         return false;
     }
