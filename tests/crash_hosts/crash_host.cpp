@@ -116,8 +116,23 @@ void OnCompleteReport(ICrashException* exc, bool&) {
 void OnAction(TExceptAction action, ICrashException*, bool&) {
     Log("action=" + std::to_string(static_cast<int>(action)));
 }
+// The call stack of the crashed main thread in the exception's report, one log line each.
+void LogMainThreadStack(ICrashException* exc) {
+    const std::string report = Utf8(exc->GetBugReport());
+    std::size_t at = report.find("\r\n\r\nmain thread (");
+    if (at == std::string::npos) return;
+    at = report.find("\r\n", at + 4);
+    const std::size_t end = report.find("\r\n\r\n", at);
+    while (at != std::string::npos && at < end) {
+        const std::size_t next = report.find("\r\n", at + 2);
+        Log("stack|" + report.substr(at + 2, (next == std::string::npos ? end : std::min(next, end)) - at - 2));
+        at = next;
+    }
+}
+
 void OnHidden(ICrashException* exc, bool&) {
     Log("hidden|" + Describe(exc));
+    LogMainThreadStack(exc);
 }
 void OnMainThreadCall(ICrashException*, bool&) {
     Log(std::string("synchronised|onMainThread=") + (GetCurrentThreadId() == mainThreadId ? "1" : "0"));
@@ -533,6 +548,12 @@ void FreezeForAWhile() {
     PumpFor(500);
 }
 
+// Its frame is gone by the end of the handler that catches its exception: the report must
+// show it all the same.
+[[gnu::noinline]] void ThrowForTheProgramToCatch() {
+    throw std::runtime_error("caught by the program");
+}
+
 // Kept out of main, so that reports show the scenarios under their own name.
 __attribute__((noinline)) void Run(const std::string& scenario) {
     Log("scenario " + scenario);
@@ -606,7 +627,7 @@ __attribute__((noinline)) void Run(const std::string& scenario) {
     if (scenario == "hidden") {
         RegisterHiddenExceptionHandler(OnHidden, TSyncType::stDontSync);
         try {
-            throw std::runtime_error("caught by the program");
+            ThrowForTheProgramToCatch();
         } catch (const std::exception&) {
             Log("caught");
         }

@@ -204,6 +204,11 @@ class CrashReporterTest(unittest.TestCase):
         self.assertEqual((hidden["class"], hidden["message"], int(hidden["source"]), hidden["type"]),
                          ("runtime_error", "caught by the program.", HIDDEN, "2"))
         self.assertEqual(self.scenario_exceptions(self.batch, "hidden"), [])
+        # Its report shows the throwing function, whose frame the handler had already left.
+        stack = [line for line in self.scenario_lines(self.batch, "hidden") if line.startswith("stack|")]
+        named = [name for line in stack for name in ("ThrowForTheProgramToCatch", "Run")
+                 if re.search(rf"\b{name}\b", line)]
+        self.assertEqual(named[:2], ["ThrowForTheProgramToCatch", "Run"], "\n".join(stack))
 
     def test_a_thread_named_with_set_thread_description_is_named_in_the_registry(self):
         exceptions = self.scenario_exceptions(self.batch, "named-worker")

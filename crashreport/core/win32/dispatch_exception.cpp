@@ -192,7 +192,14 @@ void DispatchException(const DispatchArguments& arguments) {
         std::uintptr_t address = arguments.address ? arguments.address : state.lastAddress;
         const CONTEXT* context = arguments.context ? arguments.context : nullptr;
         if (!context && object && object == state.lastObject && state.hasContext) context = &state.context;
-        if (object && type) NoteThrownObject(object, type);
+        // An operating-system exception is walked from its own context: the stack here would
+        // show only the crash reporter's frames.
+        if (object && type) {
+            if (arguments.context)
+                NoteObjectType(object, type);
+            else
+                NoteThrownObject(object, type);
+        }
 
         const bool isAbort = type ? TypeIsOrDerives(*type, u"EAbort") : ClassIsOrDerives(object, u"EAbort");
         if (object && isAbort) {

@@ -188,12 +188,15 @@ private:
 
 }  // namespace
 
+namespace {
+
 // The stack is copied before the table is locked; an object noted again keeps its first copy.
-void NoteThrownObject(ThreadExceptState& state, void* object, const std::type_info* type, const CONTEXT* thrower) {
+void NoteObject(ThreadExceptState& state, void* object, const std::type_info* type, const CONTEXT* thrower,
+                bool copyStack) {
     const NotingThrow noting(state);
     if (noting.Nested()) return;
     try {
-        std::shared_ptr<const StackSnapshot> stack = SnapshotAtThrow(state, thrower);
+        std::shared_ptr<const StackSnapshot> stack = copyStack ? SnapshotAtThrow(state, thrower) : nullptr;
         TableLock guard;
         ThrownObjects& table = Thrown();
         auto known = table.objects.find(object);
@@ -213,8 +216,14 @@ void NoteThrownObject(ThreadExceptState& state, void* object, const std::type_in
     }
 }
 
+}  // namespace
+
 void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower) {
-    NoteThrownObject(CurrentExceptState(), object, type, thrower);
+    NoteObject(CurrentExceptState(), object, type, thrower, true);
+}
+
+void NoteObjectType(void* object, const std::type_info* type) {
+    NoteObject(CurrentExceptState(), object, type, nullptr, false);
 }
 
 CONTEXT* BeginThrowRecord(ThreadExceptState& state, const void* object) {
@@ -224,7 +233,7 @@ CONTEXT* BeginThrowRecord(ThreadExceptState& state, const void* object) {
 }
 
 void FinishThrowRecord(ThreadExceptState& state, void* object, const std::type_info* type, std::uintptr_t address) {
-    NoteThrownObject(state, object, type, &state.context);
+    NoteObject(state, object, type, &state.context, true);
     SetLastRaise(state, object, type, address, nullptr, true);
 }
 

@@ -51,7 +51,8 @@ void FinishThrowRecord(ThreadExceptState& state, void* object, const std::type_i
 // calling thread as it is at that moment.
 // thrower: the context of the throwing code, captured by the caller, when it has one.
 void NoteThrownObject(void* object, const std::type_info* type, const CONTEXT* thrower = nullptr);
-void NoteThrownObject(ThreadExceptState& state, void* object, const std::type_info* type, const CONTEXT* thrower);
+// Notes only the type: for an object made to describe an exception that brings its own context.
+void NoteObjectType(void* object, const std::type_info* type);
 void ForgetThrownObject(void* object);
 const std::type_info* ThrownObjectType(const void* object);
 // The prepared call stack recorded when the object was thrown; empty when none.

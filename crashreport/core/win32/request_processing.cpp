@@ -111,9 +111,10 @@ CrashExceptionFacts FactsOf(const HandleRequest& request) {
     }
     facts.osRecord.assign(request.osRecord, request.osRecord + sizeof(request.osRecord));
     facts.source = request.source;
-    // An operating-system exception is walked from its context; the stack prepared when its
-    // object was made would show the crash reporter's own frames.
-    if (!request.context) facts.preparedStack = PreparedCallStackOf(object);
+    // The stack as the object's throw left it, when it was copied then: by the time a caught or
+    // rethrown exception is reported, the frames below its handler are gone. An operating-system
+    // exception has none; it is walked from its context.
+    facts.preparedStack = PreparedCallStackOf(object);
     facts.relatedObject = reinterpret_cast<void*>(request.relatedObject);
     facts.package = request.package;
     // The crashed thread waits while its exception is handled, so its list can be read.
