@@ -1,5 +1,7 @@
 #include "crashreport/stack/win32/unwound_frames.h"
 
+#include <cstddef>
+
 namespace brevant::crashreport {
 
 namespace {
@@ -21,6 +23,20 @@ void MoveStackRegisters(CONTEXT& frame, std::uintptr_t low, std::uintptr_t high,
     }
 }
 
+// A function that addresses its frame through a frame register is unwound from that register:
+// its value must lie in the stack, between the frame's stack pointer and the top. (A context
+// whose frames are gone may hold anything there, and the unwinding reads where it points.)
+static_assert(offsetof(CONTEXT, R15) - offsetof(CONTEXT, Rax) == 15 * sizeof(DWORD64));
+
+bool FrameRegisterInStack(const CONTEXT& frame, DWORD64 imageBase, const RUNTIME_FUNCTION& function,
+                          std::uintptr_t top) {
+    const auto* info = reinterpret_cast<const std::uint8_t*>(imageBase + function.UnwindData);
+    const unsigned frameRegister = info[3] & 0x0F;
+    if (frameRegister == 0) return true;
+    const DWORD64 value = (&frame.Rax)[frameRegister];  // the registers in their encoding's order
+    return value >= frame.Rsp && value < top;
+}
+
 // Unwinds frame by frame over the stack bytes at `distance` from the stack's own addresses (0:
 // the live stack) and records the return slots at or above bottom.
 std::vector<std::uintptr_t> UnwindSlots(const CONTEXT& context, std::uintptr_t bottom, std::uintptr_t top,
@@ -36,6 +52,7 @@ std::vector<std::uintptr_t> UnwindSlots(const CONTEXT& context, std::uintptr_t b
         auto at = [distance](std::uintptr_t address) { return *reinterpret_cast<const DWORD64*>(address + distance); };
         DWORD64 imageBase = 0;
         PRUNTIME_FUNCTION function = RtlLookupFunctionEntry(frame.Rip, &imageBase, nullptr);
+        if (function && !FrameRegisterInStack(frame, imageBase, *function, top)) break;
         if (function) {
             void* handlerData = nullptr;
             DWORD64 establisher = 0;

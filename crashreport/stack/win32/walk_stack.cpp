@@ -100,7 +100,9 @@ __attribute__((noinline)) WalkResult WalkStack(const WalkRequest& request) {
             walk.stackBottom = OwnFrameEnd(here, walk.unwoundSlots, __builtin_frame_address(0));
             if (sizeof(void*) == 4 && walk.framePointer == 0) walk.framePointer = walk.stackBottom;
         }
-        if (walk.unwoundSlots.empty())
+        // A prepared call stack stands for the stack of its exception, whose frames may be gone
+        // by now (a caught or rethrown one): the context is then not unwound over the stack.
+        if (walk.unwoundSlots.empty() && walk.preparedStack.empty())
             walk.unwoundSlots = AnchorSlots(static_cast<const CONTEXT*>(walk.context), walk.stackBottom, walk.stackTop);
         ProcessWalker& walker = Walker();
         std::lock_guard guard(walker.lock);
