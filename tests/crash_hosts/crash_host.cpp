@@ -179,6 +179,12 @@ void RunThread(LPTHREAD_START_ROUTINE procedure, void* parameter = nullptr) {
     LogThreadEnd(CreateThread(nullptr, 0, procedure, parameter, 0, nullptr));
 }
 
+// A report section of the program's own that faults while the report is completed.
+std::u16string FaultingPlugin() {
+    *Nowhere() = 5;
+    return u"never";
+}
+
 DWORD WINAPI ThrowingThread(void*) {
     throw std::logic_error("worker failed");
 }
@@ -615,6 +621,12 @@ __attribute__((noinline)) void Run(const std::string& scenario) {
         RegisterExceptionHandler(ThrowingHandler, TSyncType::stDontSync, TExceptPhase::epQuickFiltering);
         RunThread(ThrowingThread);
         UnregisterExceptionHandler(ThrowingHandler);
+    }
+    if (scenario == "faulting-plugin") {
+        AddReportPlugin(u"host state", u"the host's state", FaultingPlugin, true);
+        RunThread(ThrowingThread);
+        RemoveReportPlugin(u"host state");
+        Log("after the faulting plugin");
     }
     if (scenario == "faulting-handler") {
         RegisterExceptionHandler(FaultingHandler, TSyncType::stDontSync, TExceptPhase::epMainPhase);

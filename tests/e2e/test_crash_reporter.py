@@ -55,7 +55,8 @@ class CrashReporterTest(unittest.TestCase):
     worker_scenarios = WORKER_SCENARIOS
     # The continuable scenarios besides the worker table, all in one process.
     batch_scenarios = ("ten-threads", "worker-eabort", "filtered", "throwing-handler", "hidden", "named-worker",
-                       "sync-pumping", "sync-blocked", "calibration", "faulting-handler", "loader-lock", "pause-threads")
+                       "sync-pumping", "sync-blocked", "calibration", "faulting-handler", "faulting-plugin",
+                       "loader-lock", "pause-threads")
     # Runs whose own process start is what they test; a narrower variant may leave them out.
     separate_runs = ("main-eabort", "restart", "c-hosts", "freeze")
 
@@ -187,6 +188,12 @@ class CrashReporterTest(unittest.TestCase):
         self.assertEqual([handled["class"] for handled in exceptions], ["logic_error", "EAccessViolation"])
         self.assertIn(exceptions[1].phases, AFTER_MAIN_PHASE)
         self.assertEqual(exceptions[1].actions, [CONTINUE] + SAVED)
+
+    def test_a_report_plugin_that_faults_leaves_the_report_partial_and_the_program_goes_on(self):
+        exceptions = self.scenario_exceptions(self.batch, "faulting-plugin")
+        self.assertEqual([handled["class"] for handled in exceptions], ["logic_error"])
+        self.assertEqual(exceptions[0].actions, [CONTINUE] + SAVED)
+        self.assertIn("after the faulting plugin", self.scenario_lines(self.batch, "faulting-plugin"))
 
     def test_while_the_loader_lock_is_held_the_exception_is_handled_on_its_own_thread(self):
         exceptions = self.scenario_exceptions(self.batch, "loader-lock")

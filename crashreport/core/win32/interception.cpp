@@ -45,6 +45,7 @@ enum ThreadFlag : std::uintptr_t {
     insideWorkItem = 2,
     terminating = 4,
     reportingHidden = 8,
+    completingReport = 16,
 };
 
 DWORD FlagSlot() {
@@ -155,6 +156,7 @@ LONG WINAPI UnhandledExceptionFilterOfReporter(EXCEPTION_POINTERS* pointers) {
         ReplaceFailedHandlingThread();
         ExitThread(0);
     }
+    if (HasFlag(completingReport)) ExitThread(kThreadFrameResult);
     const bool canContinue = InsideThreadFrame() || !OnMainThread();
     if (code == EXCEPTION_STACK_OVERFLOW) {
         // What is left of this thread's stack is only enough to start a thread and wait.
@@ -260,6 +262,10 @@ std::uint32_t RunThreadFrame(std::uint32_t (*procedure)(void*), void* parameter,
     const std::uint32_t result = procedure(parameter);
     SetFlag(frame, outer);
     return result;
+}
+
+void MarkAsReportCompletionThread() {
+    SetFlag(completingReport, true);
 }
 
 void InstallInterception() {

@@ -14,4 +14,9 @@ void RemoveInterception();
 // the thread-frame source and ends only that thread.
 std::uint32_t RunThreadFrame(std::uint32_t (*procedure)(void*), void* parameter, bool isWorkItem);
 
+// For a thread that completes a report while the handling thread waits for it: a fault in it
+// (in a report plug-in, say) ends the thread, and the report stays partial, rather than being
+// handed to the handling thread that waits for this one.
+void MarkAsReportCompletionThread();
+
 }  // namespace brevant::crashreport

@@ -14,6 +14,7 @@
 #include "crashreport/core/bug_report.h"
 #include "crashreport/core/report_platform.h"
 #include "crashreport/core/win32/dispatch_exception.h"
+#include "crashreport/core/win32/interception.h"
 #include "crashreport/core/win32/process_memory_reader.h"
 #include "crashreport/core/win32/report_machine_facts.h"
 #include "crashreport/core/win32/thread_registry.h"
@@ -172,6 +173,7 @@ private:
     explicit CompletionThread(HANDLE thread) : thread_(thread) {}
     static DWORD WINAPI Run(void* parameter) {
         std::unique_ptr<std::function<void()>> job(static_cast<std::function<void()>*>(parameter));
+        MarkAsReportCompletionThread();
         try {
             (*job)();
         } catch (...) {
